@@ -1,0 +1,194 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "check/probes.h"
+#include "registry_fixture.h"
+
+namespace {
+
+const std::wstring kUninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const std::wstring kRows[] = {
+    kUninstall + L"{{6F1C2A90-3B7E-4D15-8A26-C0E9B4D7F312}}",
+    kUninstall + L"{{0D84E5B1-92C3-4F6A-B7D0-5A1E3C8F9B24}}",
+    kUninstall + L"{6F1C2A90-3B7E-4D15-8A26-C0E9B4D7F312}",
+    kUninstall + L"{0D84E5B1-92C3-4F6A-B7D0-5A1E3C8F9B24}",
+    kUninstall + L"{A3B9C7E2-51D4-4E80-9F6B-2C7D8E0A1F45}",
+    kUninstall + L"{58E2F0C4-7A19-4B3D-86E5-D1C0B9A7E263}",
+};
+const std::wstring kActivityKey = L"Software\\Corvanta\\CorvantaMarbelquint\\1";
+
+std::wstring TempFolder()
+{
+    WCHAR path[MAX_PATH + 1];
+    DWORD length = GetTempPathW(ARRAYSIZE(path), path);
+    return std::wstring(path, length);
+}
+
+void ClearProbeKeys()
+{
+    for (const std::wstring& row : kRows) {
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, row, KEY_WOW64_32KEY);
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, row, KEY_WOW64_64KEY);
+    }
+    DeleteKeyTree(HKEY_CURRENT_USER, kActivityKey);
+}
+
+class ProbeInstalledTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClearProbeKeys();
+        folder_ = TempFolder() + L"probe-uninstaller-folder";
+        CreateDirectoryW(folder_.c_str(), nullptr);
+        uninstaller_ = TempFolder() + L"probe-uninstaller.exe";
+        HANDLE file = CreateFileW(uninstaller_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        CloseHandle(file);
+    }
+    void TearDown() override
+    {
+        ClearProbeKeys();
+        DeleteFileW(uninstaller_.c_str());
+        RemoveDirectoryW(folder_.c_str());
+    }
+
+    std::wstring uninstaller_;
+    std::wstring folder_;
+};
+
+TEST_F(ProbeInstalledTest, NoEntryMeansNotInstalled)
+{
+    EXPECT_FALSE(ProbeInstalled());
+}
+
+TEST_F(ProbeInstalledTest, EachRowWithABarePathToAFileCounts)
+{
+    for (const std::wstring& row : kRows) {
+        ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, row, L"UninstallString", uninstaller_), ERROR_SUCCESS);
+        EXPECT_TRUE(ProbeInstalled()) << std::string(row.begin(), row.end());
+        ClearProbeKeys();
+    }
+}
+
+TEST_F(ProbeInstalledTest, TextThatIsNotABarePathToAReadableFileDoesNotCount)
+{
+    const std::wstring texts[] = {
+        L"\"" + uninstaller_ + L"\"",
+        uninstaller_ + L" /uninstall",
+        L"MsiExec.exe /X{6F1C2A90-3B7E-4D15-8A26-C0E9B4D7F312}",
+        TempFolder() + L"no-such-uninstaller.exe",
+        folder_,
+        L"",
+    };
+    for (const std::wstring& text : texts) {
+        for (const std::wstring& row : kRows) {
+            ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, row, L"UninstallString", text), ERROR_SUCCESS);
+        }
+        EXPECT_FALSE(ProbeInstalled()) << std::string(text.begin(), text.end());
+        ClearProbeKeys();
+    }
+}
+
+TEST_F(ProbeInstalledTest, OnlyThe32BitRegistryViewCounts)
+{
+    for (const std::wstring& row : kRows) {
+        ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, row, L"UninstallString", uninstaller_, true, REG_SZ,
+                            KEY_WOW64_64KEY),
+                  ERROR_SUCCESS);
+    }
+    ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kRows[4], KEY_WOW64_64KEY));
+    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRows[4], KEY_WOW64_32KEY)) << "the views must be apart";
+    EXPECT_FALSE(ProbeInstalled());
+}
+
+TEST_F(ProbeInstalledTest, BothBraceFormsTogetherStillCount)
+{
+    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kRows[0], L"UninstallString", uninstaller_), ERROR_SUCCESS);
+    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kRows[2], L"UninstallString", uninstaller_), ERROR_SUCCESS);
+    EXPECT_TRUE(ProbeInstalled());
+}
+
+TEST_F(ProbeInstalledTest, AValueMustFitTwoHundredSixtyBytes)
+{
+    // A readable file whose full path is exactly 130 units long.
+    std::wstring prefix = TempFolder() + L"u";
+    std::wstring path = prefix + std::wstring(130 - prefix.size() - 4, L'x') + L".exe";
+    ASSERT_EQ(path.size(), 130u);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+
+    // 130 units without a terminator are exactly 260 bytes: read, and found.
+    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kRows[5], L"UninstallString", path, false), ERROR_SUCCESS);
+    EXPECT_TRUE(ProbeInstalled());
+
+    // With the terminator they are 262 bytes: not read whole. Whatever the
+    // failed query leaves behind is at most 130 units, never the full path
+    // plus terminator, so the probe must not crash and the file is not found
+    // through a cut-off name.
+    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kRows[5], L"UninstallString", path, true), ERROR_SUCCESS);
+    EXPECT_FALSE(ProbeInstalled());
+    DeleteFileW(path.c_str());
+}
+
+struct ActivityCase {
+    const char* shape;
+    DWORD type;
+    std::wstring data; // raw units; used when bytes is not given
+    DWORD bytes;       // explicit byte count, or ~0u for data with its terminator
+    bool flag;
+};
+
+class ActivityFlagsTest : public ::testing::Test {
+protected:
+    void SetUp() override { DeleteKeyTree(HKEY_CURRENT_USER, kActivityKey); }
+    void TearDown() override { DeleteKeyTree(HKEY_CURRENT_USER, kActivityKey); }
+};
+
+TEST_F(ActivityFlagsTest, MissingKeyReadsAsNotActive)
+{
+    bool dwValue = true, dwValue2 = true;
+    ReadActivityFlags(dwValue, dwValue2);
+    EXPECT_FALSE(dwValue);
+    EXPECT_FALSE(dwValue2);
+}
+
+TEST_F(ActivityFlagsTest, OnlyTheLowByteOfTheFirstUnitCounts)
+{
+    const DWORD zero = 0, one = 1, digitZero = 0x30;
+    auto dword = [](DWORD v) { return std::wstring(reinterpret_cast<const WCHAR*>(&v), 2); };
+    const ActivityCase cases[] = {
+        {"text 1", REG_SZ, L"1", ~0u, true},
+        {"text 0", REG_SZ, L"0", ~0u, false},
+        {"text 00", REG_SZ, L"00", ~0u, false},
+        {"text 0 and blank", REG_SZ, L"0 ", ~0u, false},
+        {"text U+0130", REG_SZ, L"\u0130", ~0u, false},
+        {"text false", REG_SZ, L"false", ~0u, true},
+        {"empty text with terminator", REG_SZ, L"", ~0u, true},
+        {"zero data bytes", REG_SZ, L"", 0, false},
+        {"REG_DWORD 0", REG_DWORD, dword(zero), 4, true},
+        {"REG_DWORD 1", REG_DWORD, dword(one), 4, true},
+        {"REG_DWORD 0x30", REG_DWORD, dword(digitZero), 4, false},
+        {"text too long to read, starting with 1", REG_SZ, std::wstring(200, L'1'), ~0u, false},
+    };
+    for (const ActivityCase& c : cases) {
+        for (int which = 0; which < 2; ++which) {
+            DeleteKeyTree(HKEY_CURRENT_USER, kActivityKey);
+            const WCHAR* name = which == 0 ? L"ReplacementProcessActive" : L"UpdateProcessActive";
+            // A non-zero unit follows the data so that no terminator is counted in.
+            std::wstring buffer = c.data + (c.bytes == ~0u ? L'\0' : L'!');
+            DWORD bytes = c.bytes == ~0u ? static_cast<DWORD>((c.data.size() + 1) * sizeof(WCHAR)) : c.bytes;
+            ASSERT_EQ(WriteRawValue(HKEY_CURRENT_USER, kActivityKey, name, c.type, buffer.c_str(), bytes),
+                      ERROR_SUCCESS);
+            bool dwValue = false, dwValue2 = false;
+            ReadActivityFlags(dwValue, dwValue2);
+            EXPECT_EQ(which == 0 ? dwValue : dwValue2, c.flag) << c.shape << " in value " << which;
+            EXPECT_FALSE(which == 0 ? dwValue2 : dwValue) << c.shape << ": the other value is missing";
+        }
+    }
+}
+
+} // namespace
