@@ -4,6 +4,21 @@
 
 namespace {
 
+const DWORD kSubKeyNameUnits = 1024;
+const DWORD kValueNameUnits = 4096;
+const DWORD kValueDataUnits = 4096;
+const DWORD kValueDataBytes = 4096; // half the data element: the element stays zero-terminated
+
+// Bytes WriteRegValue stores for each type; other types rely on the caller's
+// contract of at least 260 bytes.
+DWORD WrittenByteCount(DWORD type, const BYTE* data)
+{
+    if (type == REG_SZ) {
+        return static_cast<DWORD>((lstrlenW(reinterpret_cast<const WCHAR*>(data)) + 1) * sizeof(WCHAR));
+    }
+    return type == REG_DWORD ? 4 : 260;
+}
+
 // Copies subKey into a MAX_PATH buffer with every '/' turned into '\'.
 // Fails, leaving nothing to open, when subKey does not fit with its
 // terminator: a truncated path could name another key.
@@ -40,4 +55,96 @@ int ReadRegValue(HKEY root, const WCHAR* subKey, const WCHAR* valueName, DWORD t
     RegQueryValueExW(key, valueName, nullptr, &storedType, data, &capacity);
     RegCloseKey(key);
     return 1;
+}
+
+LONG ReadRegString(HKEY root, const WCHAR* subKey, const WCHAR* valueName, std::wstring& value)
+{
+    WCHAR path[MAX_PATH];
+    if (!CopySubKey(subKey, path)) {
+        return ERROR_FILENAME_EXCED_RANGE;
+    }
+    HKEY key = nullptr;
+    LONG status = RegOpenKeyExW(root, path, 0, KEY_READ, &key);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+
+    DWORD type = REG_NONE;
+    DWORD size = 260;
+    // Status not examined: a probe that fails leaves 260, and the read below
+    // reports the failure.
+    RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size);
+
+    // One unit more than the probed byte count: twice the data's room, so a
+    // zero unit follows whatever the read stores, terminated or not.
+    std::vector<WCHAR> buffer(static_cast<size_t>(size) + 1, L'\0');
+    status = RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
+    value.assign(buffer.data());
+    RegCloseKey(key);
+    return status;
+}
+
+LONG WriteRegValue(HKEY root, const WCHAR* subKey, const WCHAR* valueName, DWORD type, const BYTE* data)
+{
+    WCHAR path[MAX_PATH];
+    if (!CopySubKey(subKey, path)) {
+        return ERROR_FILENAME_EXCED_RANGE;
+    }
+    HKEY key = nullptr;
+    DWORD disposition = 0; // not examined: a new key and an existing one are written alike
+    LONG status = RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                  &key, &disposition);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    status = RegSetValueExW(key, valueName, 0, type, data, WrittenByteCount(type, data));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? 1 : status;
+}
+
+int EnumRegSubKeys(HKEY root, const WCHAR* subKey, std::vector<std::wstring>& names)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return 0;
+    }
+    int appended = 0;
+    for (DWORD index = 0;; ++index) {
+        std::wstring name(kSubKeyNameUnits, L'\0');
+        DWORD nameUnits = kSubKeyNameUnits;
+        if (RegEnumKeyExW(key, index, &name[0], &nameUnits, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        names.push_back(std::move(name));
+        ++appended;
+    }
+    RegCloseKey(key);
+    return appended;
+}
+
+int EnumRegValues(HKEY root, const WCHAR* subKey, std::vector<std::wstring>& names,
+                  std::vector<std::wstring>& data)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return 0;
+    }
+    int appended = 0;
+    for (DWORD index = 0;; ++index) {
+        std::wstring name(kValueNameUnits, L'\0');
+        std::wstring bytes(kValueDataUnits, L'\0');
+        DWORD nameUnits = kValueNameUnits;
+        DWORD byteCount = kValueDataBytes;
+        DWORD type = REG_NONE; // not examined: every type is kept as its raw bytes
+        if (RegEnumValueW(key, index, &name[0], &nameUnits, nullptr, &type,
+                          reinterpret_cast<BYTE*>(&bytes[0]), &byteCount) != ERROR_SUCCESS) {
+            break;
+        }
+        names.push_back(std::move(name));
+        data.push_back(std::move(bytes));
+        ++appended;
+    }
+    RegCloseKey(key);
+    return appended;
 }
