@@ -1,0 +1,203 @@
+// Random registry contents against the probes: nothing may crash or read out
+// of bounds, and every case whose outcome the rules define must give it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "check/probes.h"
+#include "registry_fixture.h"
+
+namespace {
+
+const std::wstring kUninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const std::wstring kRows[] = {
+    kUninstall + L"{{6F1C2A90-3B7E-4D15-8A26-C0E9B4D7F312}}",
+    kUninstall + L"{{0D84E5B1-92C3-4F6A-B7D0-5A1E3C8F9B24}}",
+    kUninstall + L"{6F1C2A90-3B7E-4D15-8A26-C0E9B4D7F312}",
+    kUninstall + L"{0D84E5B1-92C3-4F6A-B7D0-5A1E3C8F9B24}",
+    kUninstall + L"{A3B9C7E2-51D4-4E80-9F6B-2C7D8E0A1F45}",
+    kUninstall + L"{58E2F0C4-7A19-4B3D-86E5-D1C0B9A7E263}",
+};
+const std::wstring kActivityKey = L"Software\\Corvanta\\CorvantaMarbelquint\\1";
+const WCHAR* const kActivityNames[] = {L"ReplacementProcessActive", L"UpdateProcessActive"};
+const DWORD kTypes[] = {REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_BINARY, REG_NONE};
+const size_t kCombinations = 2000;
+
+// One value as stored: its type and its exact bytes (absent when not stored).
+struct StoredValue {
+    bool present;
+    DWORD type;
+    std::vector<BYTE> bytes;
+};
+
+std::vector<BYTE> BytesOf(const std::wstring& text, bool terminated)
+{
+    const BYTE* begin = reinterpret_cast<const BYTE*>(text.c_str());
+    size_t count = (text.size() + (terminated ? 1 : 0)) * sizeof(WCHAR);
+    return std::vector<BYTE>(begin, begin + count);
+}
+
+class ValueGenerator {
+public:
+    ValueGenerator(unsigned seed, std::vector<std::wstring> paths) : random_(seed), paths_(std::move(paths)) {}
+
+    StoredValue Next()
+    {
+        StoredValue value{Pick(8) != 0, kTypes[Pick(ARRAYSIZE(kTypes))], {}};
+        switch (Pick(4)) {
+        case 0: // a path, as installers and users write them
+            value.bytes = BytesOf(DecoratePath(paths_[Pick(paths_.size())]), Pick(4) != 0);
+            break;
+        case 1: // a short text whose first unit matters
+            value.bytes = BytesOf(std::wstring(1 + Pick(3), InterestingUnit()), Pick(2) != 0);
+            break;
+        case 2: // random UTF-16, unpaired surrogates included, up to 5000 bytes
+            value.bytes = BytesOf(RandomUnits(Pick(2501)), Pick(2) != 0);
+            break;
+        default: // raw bytes of any length, odd counts included
+            value.bytes.resize(Pick(5001));
+            for (BYTE& b : value.bytes) b = static_cast<BYTE>(Pick(256));
+            break;
+        }
+        return value;
+    }
+
+private:
+    size_t Pick(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random_); }
+
+    WCHAR InterestingUnit()
+    {
+        const WCHAR units[] = {L'0', L'1', 0x0130, 0x0030, 0x3030, 0xD800, 0xDC00, L' ', 0x0000, 0xFFFF};
+        return units[Pick(ARRAYSIZE(units))];
+    }
+
+    std::wstring RandomUnits(size_t count)
+    {
+        std::wstring text(count, L'\0');
+        for (WCHAR& c : text) c = Pick(4) == 0 ? InterestingUnit() : static_cast<WCHAR>(Pick(0x10000));
+        return text;
+    }
+
+    std::wstring DecoratePath(const std::wstring& path)
+    {
+        switch (Pick(4)) {
+        case 0: return L"\"" + path + L"\"";
+        case 1: return path + L" /uninstall";
+        default: return path;
+        }
+    }
+
+    std::mt19937 random_;
+    std::vector<std::wstring> paths_;
+};
+
+// What the rules say, for a value that fits the 260-byte capacity or is
+// absent; a value that does not fit leaves the preset (Wine copies nothing).
+bool ExpectedActivityFlag(const StoredValue& value)
+{
+    WCHAR first = L'0';
+    if (value.present && value.bytes.size() <= 260 && !value.bytes.empty()) {
+        first = value.bytes.size() == 1 ? static_cast<WCHAR>(value.bytes[0])
+                                        : static_cast<WCHAR>(value.bytes[0] | (value.bytes[1] << 8));
+    }
+    return (first & 0xFF) != 0x30;
+}
+
+bool ExpectedRowCounts(const StoredValue& value)
+{
+    if (!value.present || value.bytes.size() > 260) {
+        return false;
+    }
+    std::wstring text(reinterpret_cast<const WCHAR*>(value.bytes.data()), value.bytes.size() / sizeof(WCHAR));
+    if (value.bytes.size() % 2) {
+        text += static_cast<WCHAR>(value.bytes.back());
+    }
+    text = text.substr(0, text.find(L'\0'));
+    if (text.empty()) {
+        return false;
+    }
+    DWORD attributes = GetFileAttributesW(text.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void Store(HKEY root, const std::wstring& key, const WCHAR* name, const StoredValue& value)
+{
+    if (!value.present) {
+        return;
+    }
+    // A non-zero byte behind the data keeps RegSetValueExW from counting in a
+    // terminator that is not part of the value.
+    std::vector<BYTE> buffer = value.bytes;
+    buffer.push_back(0x41);
+    buffer.push_back(0x41);
+    ASSERT_EQ(WriteRawValue(root, key, name, value.type, buffer.data(), static_cast<DWORD>(value.bytes.size())),
+              ERROR_SUCCESS);
+}
+
+void ClearProbeKeys()
+{
+    for (const std::wstring& row : kRows) DeleteKeyTree(HKEY_LOCAL_MACHINE, row);
+    DeleteKeyTree(HKEY_CURRENT_USER, kActivityKey);
+}
+
+TEST(ProbesFuzz, RandomRegistryContentsGiveTheRulesOutcome)
+{
+    WCHAR temp[MAX_PATH + 1];
+    ASSERT_NE(GetTempPathW(ARRAYSIZE(temp), temp), 0u);
+    const std::wstring existing = std::wstring(temp) + L"fuzz-uninstaller.exe";
+    HANDLE file = CreateFileW(existing.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    // canary.txt is relative to the current folder, the scratch drive.
+    ValueGenerator generate(20261208, {existing, std::wstring(temp) + L"missing-uninstaller.exe",
+                                       L"canary.txt", L"missing.exe", std::wstring(temp),
+                                       std::wstring(temp) + L"fuzz-uninstaller.ex\u0130"});
+
+    size_t installedCount = 0, activeCount = 0, oversized = 0;
+    DWORD started = GetTickCount();
+    for (size_t round = 0; round < kCombinations; ++round) {
+        ClearProbeKeys();
+        bool expectedInstalled = false;
+        for (const std::wstring& row : kRows) {
+            StoredValue value = generate.Next();
+            Store(HKEY_LOCAL_MACHINE, row, L"UninstallString", value);
+            expectedInstalled = expectedInstalled || ExpectedRowCounts(value);
+            oversized += value.present && value.bytes.size() > 260;
+        }
+        bool expectedFlags[2];
+        for (int i = 0; i < 2; ++i) {
+            StoredValue value = generate.Next();
+            Store(HKEY_CURRENT_USER, kActivityKey, kActivityNames[i], value);
+            expectedFlags[i] = ExpectedActivityFlag(value);
+            oversized += value.present && value.bytes.size() > 260;
+        }
+        if (HasFatalFailure()) {
+            break;
+        }
+
+        bool dwValue = false, dwValue2 = false;
+        ReadActivityFlags(dwValue, dwValue2);
+        bool installed = ProbeInstalled();
+        ASSERT_EQ(installed, expectedInstalled) << "round " << round;
+        ASSERT_EQ(dwValue, expectedFlags[0]) << "round " << round;
+        ASSERT_EQ(dwValue2, expectedFlags[1]) << "round " << round;
+        installedCount += installed;
+        activeCount += dwValue || dwValue2;
+    }
+    ClearProbeKeys();
+    DeleteFileW(existing.c_str());
+    DWORD elapsed = GetTickCount() - started;
+    RecordProperty("combinations", static_cast<int>(kCombinations));
+    printf("probes fuzz: %u combinations (%u values), %u oversized values, installed in %u, active in %u, "
+           "%lu ms\n",
+           static_cast<unsigned>(kCombinations), static_cast<unsigned>(kCombinations * 8),
+           static_cast<unsigned>(oversized), static_cast<unsigned>(installedCount),
+           static_cast<unsigned>(activeCount), static_cast<unsigned long>(elapsed));
+    EXPECT_LT(elapsed, 60000u);
+}
+
+} // namespace
