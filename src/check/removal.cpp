@@ -31,65 +31,81 @@ bool IsAbsolutePath(const WCHAR* path)
         return true;
     }
     // UNC: \\server\share\..., but not the device namespaces \\?\ and \\.\.
-    return path[0] == L'\\' && path[1] == L'\\' && path[2] != L'\0' && path[2] != L'?' &&
-           path[2] != L'.' && path[2] != L'\\';
+    return path[0] == L'\\' && path[1] == L'\\' && path[2] != L'\0' && path[2] != L'?' && path[2] != L'.' &&
+           path[2] != L'\\';
 }
 
 bool EndsWith(const std::wstring& text, const WCHAR* suffix)
 {
     size_t suffixLength = lstrlenW(suffix);
-    return text.size() >= suffixLength &&
-           text.compare(text.size() - suffixLength, suffixLength, suffix) == 0;
+    return text.size() >= suffixLength && text.compare(text.size() - suffixLength, suffixLength, suffix) == 0;
 }
 
-// Case-insensitive: final paths come back in the case stored on disk.
-bool IsInside(const std::wstring& path, const std::wstring& folder)
+std::wstring JoinPath(const std::wstring& folder, const WCHAR* name)
 {
-    return path.size() > folder.size() + 1 && path[folder.size()] == L'\\' &&
-           _wcsnicmp(path.c_str(), folder.c_str(), folder.size()) == 0;
+    return folder + (EndsWith(folder, L"\\") ? L"" : L"\\") + name;
 }
 
-bool SamePath(const std::wstring& a, const std::wstring& b)
+bool RemoveLinkItself(const std::wstring& path, bool isFolder)
 {
-    return a.size() == b.size() && _wcsicmp(a.c_str(), b.c_str()) == 0;
-}
-
-bool RemoveLinkItself(const std::wstring& path, DWORD attributes)
-{
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (isFolder) {
         return RemoveDirectoryW(path.c_str()) != FALSE;
     }
     return DeleteFileW(path.c_str()) != FALSE;
 }
 
-// Walks folder without descending into links. finalRoot is where the data
-// folder really is, on a platform that may hide links (Wine: no reparse
-// attribute on a link to a file, and no call that removes a link alone);
-// empty where every link shows its reparse attribute and can be removed as
-// a link.
-bool FolderHoldsLinks(const std::wstring& folder, const std::wstring& finalRoot)
+bool FolderHoldsLinks(const std::wstring& folder, const std::wstring& finalFolder, bool onWine);
+
+// Whether one listed entry keeps the deletion away. On Wine finalFolder is
+// where the listed folder really is; a folder without the reparse attribute
+// is a real one there (links to folders always carry it), but a link to a
+// file looks like a plain file, so each file must land where it is listed.
+bool EntryHoldsLink(const std::wstring& folder, const std::wstring& finalFolder,
+                    const WIN32_FIND_DATAW& entry, bool onWine)
+{
+    std::wstring path = JoinPath(folder, entry.cFileName);
+    bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (onWine) {
+        std::wstring finalPath = JoinPath(finalFolder, entry.cFileName);
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            return true; // Wine removes no link alone
+        }
+        if (isFolder) {
+            return FolderHoldsLinks(path, finalPath, onWine);
+        }
+        // Exact comparison: the final path is spelt as the file system
+        // stores it, and that may tell names apart by case.
+        return GetFinalPath(path.c_str()) != finalPath;
+    }
+    // Only links (name surrogates) lead elsewhere; other reparse points, such
+    // as cloud or deduplicated files, are the data themselves.
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        IsReparseTagNameSurrogate(entry.dwReserved0)) {
+        return !RemoveLinkItself(path, isFolder);
+    }
+    return isFolder && FolderHoldsLinks(path, finalFolder, onWine);
+}
+
+// Walks folder without descending into links; stops at the first link left.
+bool FolderHoldsLinks(const std::wstring& folder, const std::wstring& finalFolder, bool onWine)
 {
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    HANDLE find = FindFirstFileW(JoinPath(folder, L"*").c_str(), &entry);
     if (find == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        // A folder that cannot be listed may hide links: keep it.
-        return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+        return true; // a folder that cannot be listed may hide links
     }
     bool linkLeft = false;
-    do {
-        if (IsDotEntry(entry.cFileName)) {
-            continue;
-        }
-        std::wstring path = folder + L"\\" + entry.cFileName;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            linkLeft = !finalRoot.empty() || !RemoveLinkItself(path, entry.dwFileAttributes);
-        } else if (!finalRoot.empty() && !IsInside(GetFinalPath(path.c_str()), finalRoot)) {
+    for (;;) {
+        if (!IsDotEntry(entry.cFileName) && EntryHoldsLink(folder, finalFolder, entry, onWine)) {
             linkLeft = true;
-        } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            linkLeft = FolderHoldsLinks(path, finalRoot);
+            break;
         }
-    } while (!linkLeft && FindNextFileW(find, &entry));
+        if (!FindNextFileW(find, &entry)) {
+            // A listing cut short may hide links.
+            linkLeft = GetLastError() != ERROR_NO_MORE_FILES;
+            break;
+        }
+    }
     FindClose(find);
     return linkLeft;
 }
@@ -118,31 +134,45 @@ void DeleteWithShell(const std::wstring& dataFolder)
     }
 }
 
+// On Wine: true when an open of path lands on the file that its folder lists
+// under that name, and not on the target of a link.
+bool LeadsWhereListed(const WCHAR* path)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(path, &entry);
+    if (find == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    FindClose(find);
+    std::wstring finalFolder = GetFinalPath(std::wstring(path, PathFindFileNameW(path) - path).c_str());
+    std::wstring finalFile = GetFinalPath(path);
+    return !finalFolder.empty() && !finalFile.empty() && finalFile == JoinPath(finalFolder, entry.cFileName);
+}
+
 } // namespace
 
 bool IsDataFolderPath(const WCHAR* path)
 {
-    return IsAbsolutePath(path) && EndsWith(path, kDataFolderSuffix);
+    return IsAbsolutePath(path) && wcspbrk(path, L"*?") == nullptr && EndsWith(path, kDataFolderSuffix);
 }
 
 bool HoldsLinks(const std::wstring& dataFolder)
 {
     DWORD attributes = GetFileAttributesW(dataFolder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = GetLastError();
         // Nothing there to delete, so nothing to lead anywhere.
-        return false;
+        return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
     }
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         return true;
     }
-    std::wstring finalRoot;
-    if (RunsOnWine()) {
-        finalRoot = GetFinalPath(dataFolder.c_str());
-        if (finalRoot.empty()) {
-            return true; // where entries lead cannot be told
-        }
+    if (!RunsOnWine()) {
+        return FolderHoldsLinks(dataFolder, std::wstring(), false);
     }
-    return FolderHoldsLinks(dataFolder, finalRoot);
+    std::wstring finalRoot = GetFinalPath(dataFolder.c_str());
+    // Without it, where entries lead cannot be told.
+    return finalRoot.empty() || FolderHoldsLinks(dataFolder, finalRoot, true);
 }
 
 void ClearDataFolder(const std::wstring& dataFolder)
@@ -155,8 +185,8 @@ void ClearDataFolder(const std::wstring& dataFolder)
 
 void RemoveDataFolder(WCHAR (&folderPath)[MAX_PATH])
 {
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
-                                SHGFP_TYPE_CURRENT, folderPath))) {
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+                                folderPath))) {
         return;
     }
     // A join that does not fit may leave the bare AppData folder or an empty
@@ -172,17 +202,9 @@ void DeleteAccountFileAt(const WCHAR* path)
     if (!CanOpenForReading(path)) {
         return;
     }
-    if (RunsOnWine()) {
-        // Wine's DeleteFileW deletes a link's target: the file must really be
-        // where its path says.
-        std::wstring folder(path, PathFindFileNameW(path) - path);
-        std::wstring finalFolder = GetFinalPath(folder.c_str());
-        std::wstring finalFile = GetFinalPath(path);
-        if (finalFolder.empty() || finalFile.empty() ||
-            !SamePath(finalFile, finalFolder + (EndsWith(finalFolder, L"\\") ? L"" : L"\\") +
-                                     PathFindFileNameW(path))) {
-            return;
-        }
+    // Wine's DeleteFileW deletes a link's target.
+    if (RunsOnWine() && !LeadsWhereListed(path)) {
+        return;
     }
     // Result not examined: a file that cannot be deleted simply stays.
     DeleteFileW(path);
@@ -190,8 +212,8 @@ void DeleteAccountFileAt(const WCHAR* path)
 
 void DeleteAccountFile(WCHAR (&folderPath)[MAX_PATH])
 {
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr,
-                                SHGFP_TYPE_CURRENT, folderPath))) {
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+                                folderPath))) {
         return;
     }
     if (!PathAppendW(folderPath, kAccountFileName)) {

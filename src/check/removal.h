@@ -17,26 +17,32 @@ void RemoveUserData();
 // The steps of RemoveUserData, each usable on its own.
 
 // Looks up the data folder into folderPath and clears it. Skipped when the
-// lookup fails or the joined path is not a data-folder path.
+// lookup fails, the join does not fit or the joined path is not a
+// data-folder path.
 void RemoveDataFolder(WCHAR (&folderPath)[MAX_PATH]);
 
 // Looks up Documents into folderPath and deletes the account file there.
+// Skipped when the lookup fails or the join does not fit.
 void DeleteAccountFile(WCHAR (&folderPath)[MAX_PATH]);
 
-// True when path is absolute (drive letter or UNC) and ends with
-// "\Corvanta\CorvantaMarbelQuint": the only folder whose contents may go.
+// True when path is absolute (drive letter or UNC, not a device path), holds
+// no wildcard and ends with "\Corvanta\CorvantaMarbelQuint": the only folder
+// whose contents may go. False for anything else, the empty text included.
 bool IsDataFolderPath(const WCHAR* path);
 
-// Deletes everything inside dataFolder and then the folder itself, unless a
-// link inside it (or the folder itself) could lead the deletion elsewhere:
-// then nothing is deleted. dataFolder must pass IsDataFolderPath.
+// Deletes everything inside dataFolder and then the folder itself, unless
+// HoldsLinks says a link could lead the deletion elsewhere: then nothing is
+// deleted. Does nothing unless dataFolder passes IsDataFolderPath.
 void ClearDataFolder(const std::wstring& dataFolder);
 
-// True when dataFolder, or anything inside it, is a link or leads outside it
-// and cannot be removed as a link alone. Links that the platform removes as
-// links are removed on the way.
+// True when the deletion of dataFolder could reach beyond it: the folder is
+// a link or no folder, or something inside it is a link that is still there
+// or leads elsewhere, or a part of it cannot be looked through. Links that
+// the platform removes as links (Windows) are removed on the way. False when
+// nothing is there.
 bool HoldsLinks(const std::wstring& dataFolder);
 
-// Deletes the file at path when it can be opened for reading and leads where
-// its path says (not through a link to another file).
+// Deletes the file at path when it can be opened for reading and, on a
+// platform whose deletion follows links, is no link to another file.
+// Otherwise nothing is deleted.
 void DeleteAccountFileAt(const WCHAR* path);

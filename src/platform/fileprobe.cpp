@@ -2,43 +2,39 @@
 
 #include <share.h>
 #include <stdio.h>
+#include <winternl.h>
 
 #include "platform/fileprobe.h"
 
 namespace {
 
-using GetFinalPathNameByHandleWProc = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+using NtQueryObjectProc = NTSTATUS(NTAPI*)(HANDLE, OBJECT_INFORMATION_CLASS, PVOID, ULONG, PULONG);
 
-GetFinalPathNameByHandleWProc LookUpGetFinalPathNameByHandleW()
+// ntdll is outside the program's import set; every NT system has the call.
+NtQueryObjectProc LookUpNtQueryObject()
 {
-    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    if (kernel32 == nullptr) {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (ntdll == nullptr) {
         return nullptr;
     }
-    return reinterpret_cast<GetFinalPathNameByHandleWProc>(
-        reinterpret_cast<void*>(GetProcAddress(kernel32, "GetFinalPathNameByHandleW")));
+    return reinterpret_cast<NtQueryObjectProc>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryObject")));
 }
 
-std::wstring FinalPathOf(const WCHAR* path, DWORD openFlags)
+bool HasWineExports()
 {
-    GetFinalPathNameByHandleWProc getFinalPath = LookUpGetFinalPathNameByHandleW();
-    if (getFinalPath == nullptr) {
-        return std::wstring();
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+bool HasWineRegistryKey()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Wine", 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
     }
-    HANDLE handle = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | openFlags,
-                                nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return std::wstring();
-    }
-    std::wstring finalPath;
-    WCHAR buffer[1024];
-    DWORD length = getFinalPath(handle, buffer, ARRAYSIZE(buffer), 0 /* FILE_NAME_NORMALIZED */);
-    if (length > 0 && length < ARRAYSIZE(buffer)) {
-        finalPath.assign(buffer, length);
-    }
-    CloseHandle(handle);
-    return finalPath;
+    RegCloseKey(key);
+    return true;
 }
 
 } // namespace
@@ -55,21 +51,35 @@ bool CanOpenForReading(const WCHAR* path)
 
 bool RunsOnWine()
 {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    return HasWineExports() || HasWineRegistryKey();
 }
 
 std::wstring GetFinalPath(const WCHAR* path)
 {
-    return FinalPathOf(path, FILE_FLAG_OPEN_REPARSE_POINT);
-}
-
-std::wstring GetResolvedPath(const WCHAR* path)
-{
-    return FinalPathOf(path, 0);
-}
-
-bool CanResolveFinalPaths()
-{
-    return LookUpGetFinalPathNameByHandleW() != nullptr;
+    NtQueryObjectProc queryObject = LookUpNtQueryObject();
+    if (queryObject == nullptr) {
+        return std::wstring();
+    }
+    // No access asked for: the open neither reads the file nor collides with
+    // the sharing of handles that others hold. No FILE_FLAG_OPEN_REPARSE_POINT:
+    // the handle lands where a deletion through this path would land.
+    HANDLE handle = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return std::wstring();
+    }
+    // The name is the platform's (one call, cheaper than converting it to a
+    // DOS path first); UNICODE_STRING aligned as the call requires.
+    union {
+        OBJECT_NAME_INFORMATION info;
+        BYTE bytes[sizeof(OBJECT_NAME_INFORMATION) + 4096 * sizeof(WCHAR)];
+    } name;
+    ULONG written = 0;
+    std::wstring finalPath;
+    NTSTATUS status = queryObject(handle, ObjectNameInformation, &name, sizeof(name), &written);
+    if (NT_SUCCESS(status) && name.info.Name.Buffer != nullptr) {
+        finalPath.assign(name.info.Name.Buffer, name.info.Name.Length / sizeof(WCHAR));
+    }
+    CloseHandle(handle);
+    return finalPath;
 }
