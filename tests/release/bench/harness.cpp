@@ -6,12 +6,16 @@
 //   start   from CreateProcessW to the prompt's window existing (answered No)
 //   delete  from the click on Yes to the process's exit, with the data folder
 //           seeded with a tree of files first
+//   scan    the check's link scan of the seeded data folder (HoldsLinks),
+//           called in this process, against a plain listing of the same tree:
+//           the part of "delete" that the baseline does not do, without the
+//           noise of starting processes
 //
 // Prints one tab-separated line per sample for scripts/bench:
 //   sample <measure> <files> <program> <run> <milliseconds>
 // and "error ..." lines for runs that went wrong (they give no sample).
 //
-// Usage: bench_harness [--start-runs N] [--delete-runs N]
+// Usage: bench_harness [--start-runs N] [--delete-runs N] [--scan-runs N]
 //                      [--files N[:RUNS][,N[:RUNS]...]] [--folders N]
 //                      [--poll-ms N] [--only start|delete]
 // RUNS after a file count overrides --delete-runs for that tree.
@@ -27,6 +31,7 @@
 #include <vector>
 
 #include "check/prompt.h"
+#include "check/removal.h"
 
 namespace {
 
@@ -41,6 +46,7 @@ const DWORD kExitTimeoutMs = 900000;
 struct Options {
     int startRuns = 15;
     int deleteRuns = 3;
+    int scanRuns = 5;
     // Files in the tree, and pairs of runs with it (0: --delete-runs).
     std::vector<std::pair<int, int>> trees{{1000, 0}, {10000, 0}};
     int folders = 200;
@@ -340,6 +346,46 @@ double TimeYesToExit(const Program& program, const std::wstring& dataFolder, int
     return MillisecondsBetween(before, after);
 }
 
+// Lists the tree as any deletion must, and nothing more.
+int CountEntries(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    int count = 0;
+    do {
+        if (lstrcmpW(entry.cFileName, L".") == 0 || lstrcmpW(entry.cFileName, L"..") == 0) {
+            continue;
+        }
+        ++count;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            count += CountEntries(folder + L"\\" + entry.cFileName);
+        }
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return count;
+}
+
+// The link scan and the plain listing, in milliseconds; negative when the
+// scan finds a link where the harness made none.
+double TimeScan(const std::wstring& dataFolder, bool linkScan)
+{
+    LARGE_INTEGER before;
+    LARGE_INTEGER after;
+    QueryPerformanceCounter(&before);
+    bool linkFound = linkScan ? HoldsLinks(dataFolder) : CountEntries(dataFolder) == 0;
+    QueryPerformanceCounter(&after);
+    if (linkFound) {
+        std::printf("error\tscan\t%s\tfound %s\n", linkScan ? "check" : "baseline",
+                    linkScan ? "a link" : "no entries");
+        return -1;
+    }
+    return MillisecondsBetween(before, after);
+}
+
 void PrintSample(const char* measure, int files, const Program& program, int run, double ms)
 {
     if (ms >= 0) {
@@ -371,6 +417,8 @@ bool ParseOptions(int argc, WCHAR** argv, Options& options)
                 options.trees.emplace_back(_wtoi(part.c_str()), runs);
                 at = comma == std::wstring::npos ? value.size() : comma + 1;
             }
+        } else if (name == L"--scan-runs") {
+            options.scanRuns = number;
         } else if (name == L"--folders") {
             options.folders = number;
         } else if (name == L"--poll-ms") {
@@ -382,7 +430,8 @@ bool ParseOptions(int argc, WCHAR** argv, Options& options)
             return false;
         }
     }
-    return options.startRuns >= 0 && options.deleteRuns >= 0 && options.folders >= 1;
+    return options.startRuns >= 0 && options.deleteRuns >= 0 && options.scanRuns >= 0 &&
+           options.folders >= 1;
 }
 
 } // namespace
@@ -391,7 +440,7 @@ int wmain(int argc, WCHAR** argv)
 {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: bench_harness [--start-runs N] [--delete-runs N] "
+        std::fprintf(stderr, "usage: bench_harness [--start-runs N] [--delete-runs N] [--scan-runs N] "
                              "[--files N[:RUNS][,N[:RUNS]...]] [--folders N] [--poll-ms N] "
                              "[--only start|delete]\n");
         return 2;
@@ -427,6 +476,20 @@ int wmain(int argc, WCHAR** argv)
                             TimeYesToExit(deleteBaseline, dataFolder, files, options.folders, options.pollMs));
                 PrintSample("delete", files, check, run,
                             TimeYesToExit(check, dataFolder, files, options.folders, options.pollMs));
+            }
+            if (options.scanRuns == 0) {
+                continue;
+            }
+            if ((Exists(dataFolder) && !RemoveTree(dataFolder)) ||
+                !SeedTree(dataFolder, files, options.folders)) {
+                std::printf("error\tscan\tharness\tcannot seed the data folder\n");
+                continue;
+            }
+            Program listing{"baseline", std::wstring()};
+            Program scan{"check", std::wstring()};
+            for (int run = 1; run <= options.scanRuns; ++run) {
+                PrintSample("scan", files, listing, run, TimeScan(dataFolder, false));
+                PrintSample("scan", files, scan, run, TimeScan(dataFolder, true));
             }
         }
     }
