@@ -229,52 +229,6 @@ std::wstring IdentifyIcon(HWND control, std::wstring& detail)
     return bestDistance == 0 ? best : L"unknown";
 }
 
-void RecordPrompt(HWND dialog, PromptSeen& prompt)
-{
-    prompt.caption = WindowText(dialog);
-    HWND iconControl = nullptr;
-    for (HWND child : ChildWindows(dialog)) {
-        if (GetParent(child) != dialog || !IsWindowVisible(child)) {
-            continue;
-        }
-        std::wstring className = ClassOf(child);
-        LONG style = GetWindowLongW(child, GWL_STYLE);
-        if (_wcsicmp(className.c_str(), L"Button") == 0) {
-            prompt.buttons.push_back({GetDlgCtrlID(child), WindowText(child)});
-        } else if (_wcsicmp(className.c_str(), L"Static") == 0) {
-            if ((style & SS_TYPEMASK) == SS_ICON) {
-                iconControl = child;
-            } else if (prompt.textControlId == 0) {
-                prompt.textControlId = GetDlgCtrlID(child);
-                prompt.text = WindowText(child);
-            }
-        }
-    }
-    if (iconControl == nullptr) {
-        prompt.icon = L"none";
-        return;
-    }
-    // The box may not be painted yet when it first shows.
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        prompt.icon = IdentifyIcon(iconControl, prompt.iconDetail);
-        if (prompt.icon != L"unknown") {
-            break;
-        }
-        Sleep(kPollMs);
-    }
-}
-
-bool Answered(HWND dialog, Answer answer)
-{
-    HWND button = GetDlgItem(dialog, answer == Answer::Yes ? IDYES : IDNO);
-    if (button == nullptr) {
-        return false;
-    }
-    // Posted, not sent: the box's thread ends the dialog and the program
-    // exits while handling the click, so a sent message would wait in vain.
-    return PostMessageW(button, BM_CLICK, 0, 0) != 0;
-}
-
 bool ParseCloseLine(const std::string& line, CloseRequest& request)
 {
     unsigned id = 0;
@@ -466,6 +420,68 @@ std::vector<std::wstring> Snapshot(const std::wstring& root, const std::vector<s
     return lines;
 }
 
+bool IsPrompt(HWND window, DWORD processId)
+{
+    return IsWindowVisible(window) && (processId == 0 || ProcessOf(window) == processId) &&
+           ClassOf(window) == L"#32770" && WindowText(window) == kPromptCaption;
+}
+
+HWND FindPrompt(DWORD processId)
+{
+    for (HWND window : TopLevelWindows()) {
+        if (IsPrompt(window, processId)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+void RecordPrompt(HWND dialog, PromptSeen& prompt)
+{
+    prompt.caption = WindowText(dialog);
+    HWND iconControl = nullptr;
+    for (HWND child : ChildWindows(dialog)) {
+        if (GetParent(child) != dialog || !IsWindowVisible(child)) {
+            continue;
+        }
+        std::wstring className = ClassOf(child);
+        LONG style = GetWindowLongW(child, GWL_STYLE);
+        if (_wcsicmp(className.c_str(), L"Button") == 0) {
+            prompt.buttons.push_back({GetDlgCtrlID(child), WindowText(child)});
+        } else if (_wcsicmp(className.c_str(), L"Static") == 0) {
+            if ((style & SS_TYPEMASK) == SS_ICON) {
+                iconControl = child;
+            } else if (prompt.textControlId == 0) {
+                prompt.textControlId = GetDlgCtrlID(child);
+                prompt.text = WindowText(child);
+            }
+        }
+    }
+    if (iconControl == nullptr) {
+        prompt.icon = L"none";
+        return;
+    }
+    // The box may not be painted yet when it first shows.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        prompt.icon = IdentifyIcon(iconControl, prompt.iconDetail);
+        if (prompt.icon != L"unknown") {
+            break;
+        }
+        Sleep(kPollMs);
+    }
+}
+
+bool AnswerPrompt(HWND dialog, Answer answer)
+{
+    HWND button = GetDlgItem(dialog, answer == Answer::Yes ? IDYES : IDNO);
+    if (button == nullptr) {
+        return false;
+    }
+    // Posted, not sent: the box's thread ends the dialog and the program
+    // exits while handling the click, so a sent message would wait in vain.
+    return PostMessageW(button, BM_CLICK, 0, 0) != 0;
+}
+
 CheckRun RunCheck(const std::wstring& commandTail, Answer answer)
 {
     CheckRun run;
@@ -497,16 +513,14 @@ CheckRun RunCheck(const std::wstring& commandTail, Answer answer)
                 continue;
             }
             known.insert(window);
-            bool isPrompt = prompt == nullptr && ProcessOf(window) == process.dwProcessId &&
-                            ClassOf(window) == L"#32770" && WindowText(window) == kPromptCaption;
-            if (!isPrompt) {
+            if (prompt != nullptr || !IsPrompt(window, process.dwProcessId)) {
                 run.otherWindows.push_back(Describe(window));
                 continue;
             }
             prompt = window;
             run.prompted = true;
             RecordPrompt(window, run.prompt);
-            Answered(window, answer);
+            AnswerPrompt(window, answer);
             answeredAt = GetTickCount();
         }
         if (ended) {

@@ -95,6 +95,22 @@ CheckRun RunCheck(const std::wstring& commandTail, Answer answer);
 // Path of the program under test.
 std::wstring CheckProgram();
 
+// True when window is the program's prompt as the user sees it: a visible
+// dialog captioned "Corvanta Marbel-Quint" of the process processId (any
+// process when 0).
+bool IsPrompt(HWND window, DWORD processId);
+
+// The prompt now on screen, or nullptr.
+HWND FindPrompt(DWORD processId);
+
+// Reads what the prompt shows: caption, text, buttons, icon (compared on
+// screen with the system's icons).
+void RecordPrompt(HWND dialog, PromptSeen& prompt);
+
+// Clicks Yes or No as a user would. False when the button is not there or
+// the click could not be sent.
+bool AnswerPrompt(HWND dialog, Answer answer);
+
 // ---- The host application's stand-in -------------------------------------
 
 struct CloseRequest {

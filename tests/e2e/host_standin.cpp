@@ -1,16 +1,17 @@
 // Stand-in for the host application in end-to-end runs: a program with one
 // top-level window that has registered the close request, as the real host
-// application has. It does not close on the request (a host slow to close):
-// it records every message it gets and waits to be told to quit.
+// application has. Unless told to close on it, it does not (a host slow to
+// close): it records every message it gets and waits to be told to quit.
 //
-//   e2e_host.exe RESULT-FILE WINDOW-TITLE [HELD-FILE]
+//   e2e_host.exe RESULT-FILE WINDOW-TITLE [--close-on-request] [HELD-FILE]
 //
 // RESULT-FILE receives one line per event, UTF-8:
 //   registered ID         once the window exists and the message is registered
 //   held                  when HELD-FILE is open (read and write shared, delete not)
 //   close ID WPARAM LPARAM for every close request received
 //   mark N                for every WM_APP marker N that the test posts after a run
-// WINDOW-TITLE names the window, so the test can find it. WM_CLOSE ends it.
+// WINDOW-TITLE names the window, so the test can find it. WM_CLOSE ends it,
+// and so does the close request with --close-on-request.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -26,6 +27,7 @@ const WCHAR kWindowClass[] = L"FullCheckE2EHostStandIn";
 struct HostState {
     std::wstring resultFile;
     UINT closeApp = 0;
+    bool closeOnRequest = false;
 };
 
 // Appends one line and closes the file again, so the test can read it at any time.
@@ -54,6 +56,9 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         snprintf(line, sizeof(line), "close %u %lu %ld", message, static_cast<unsigned long>(wParam),
                  static_cast<long>(lParam));
         AppendLine(state->resultFile, line);
+        if (state->closeOnRequest) {
+            DestroyWindow(window);
+        }
         return 0;
     } else if (state != nullptr && message == WM_APP) {
         char line[48];
@@ -91,7 +96,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     HostState state;
     state.resultFile = argv[1];
     std::wstring title = argv[2];
-    std::wstring heldPath = argc > 3 ? argv[3] : L"";
+    std::wstring heldPath;
+    for (int i = 3; i < argc; ++i) {
+        if (lstrcmpW(argv[i], L"--close-on-request") == 0) {
+            state.closeOnRequest = true;
+        } else {
+            heldPath = argv[i];
+        }
+    }
     LocalFree(argv);
 
     // The file stays open until the stand-in ends, as a running host keeps

@@ -1,0 +1,97 @@
+// The user at the prompt, as a program of its own for scripts (the demo):
+//
+//   e2e_user.exe wait RESULT-FILE [SECONDS]
+//       waits (15 s unless told) for the prompt of FullUninstallCheck.exe and
+//       writes what it shows to RESULT-FILE (UTF-8); exit code 0 when it came,
+//       1 when not.
+//   e2e_user.exe answer yes|no
+//       clicks Yes or No in the prompt on screen; 0 when clicked, 1 when no
+//       prompt or button was there.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <string>
+
+#include "e2e_support.h"
+
+namespace {
+
+std::string Utf8(const std::wstring& text)
+{
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                    nullptr);
+    std::string utf8(bytes > 0 ? bytes : 0, '\0');
+    if (bytes > 0) {
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], bytes, nullptr,
+                            nullptr);
+    }
+    return utf8;
+}
+
+// One "text:" line per line of the message, so that line breaks show.
+std::string Describe(const e2e::PromptSeen& prompt)
+{
+    std::string text = "caption: " + Utf8(prompt.caption) + "\n";
+    size_t start = 0;
+    for (;;) {
+        size_t end = prompt.text.find(L'\n', start);
+        text += "text: " + Utf8(prompt.text.substr(start, end - start)) + "\n";
+        if (end == std::wstring::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    text += "buttons:";
+    for (const e2e::PromptButton& button : prompt.buttons) {
+        text += " \"" + Utf8(button.text) + "\" (id " + std::to_string(button.id) + ")";
+    }
+    text += "\nicon: " + Utf8(prompt.icon) + "\n";
+    return text;
+}
+
+int WaitForPrompt(const std::wstring& resultFile, DWORD seconds)
+{
+    DWORD started = GetTickCount();
+    while (GetTickCount() - started < seconds * 1000) {
+        HWND prompt = e2e::FindPrompt(0);
+        if (prompt != nullptr) {
+            e2e::PromptSeen seen;
+            e2e::RecordPrompt(prompt, seen);
+            return e2e::WriteTextFile(resultFile, Describe(seen)) ? 0 : 1;
+        }
+        Sleep(50);
+    }
+    return 1;
+}
+
+int Answer(const std::wstring& answer)
+{
+    HWND prompt = e2e::FindPrompt(0);
+    if (prompt == nullptr) {
+        return 1;
+    }
+    return e2e::AnswerPrompt(prompt, answer == L"yes" ? e2e::Answer::Yes : e2e::Answer::No) ? 0 : 1;
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argv == nullptr || argc < 3) {
+        return 2;
+    }
+    std::wstring mode = argv[1];
+    std::wstring argument = argv[2];
+    DWORD seconds = argc > 3 ? wcstoul(argv[3], nullptr, 10) : 15;
+    LocalFree(argv);
+    if (mode == L"wait") {
+        return WaitForPrompt(argument, seconds);
+    }
+    if (mode == L"answer" && (argument == L"yes" || argument == L"no")) {
+        return Answer(argument);
+    }
+    return 2;
+}
