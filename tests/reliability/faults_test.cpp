@@ -1,0 +1,490 @@
+// The real FullUninstallCheck.exe answered Yes while the file system is in
+// a bad way: attributes, unusual names, paths beyond 260 units, a file where
+// a folder belongs and the reverse, missing user folders, and a host
+// application still writing its data. Whatever stays behind, every run must
+// exit with 0, show nothing but its prompt, and leave everything outside the
+// data folder and the account file exactly as it was.
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "e2e_fixture.h"
+#include "e2e_support.h"
+#include "prompt_player.h"
+
+namespace {
+
+using e2e::Exists;
+using e2e::IsFolder;
+using e2e::MakeFolders;
+using e2e::Narrow;
+using e2e::ReadTextFile;
+using e2e::RemoveTree;
+using e2e::Snapshot;
+using e2e::WriteTextFile;
+
+const WCHAR kUsers[] = L"C:\\users";
+// The drive the programs start in (their current folder), holding canaries.
+const WCHAR kScratch[] = L"T:";
+const char kCanaryText[] = "throw-away canary\n";
+const WCHAR kSavedSuffix[] = L".reliability-saved";
+
+std::string Lines(const std::vector<std::wstring>& lines)
+{
+    std::string text;
+    for (const std::wstring& line : lines) {
+        text += "\n  " + Narrow(line);
+    }
+    return text.empty() ? " (none)" : text;
+}
+
+std::string Describe(const reliability::PlayedRun& run)
+{
+    return "started " + std::to_string(run.started) + ", exited " + std::to_string(run.exited) +
+           ", exit code " + std::to_string(run.exitCode) + ", prompted " + std::to_string(run.prompted) +
+           ", " + std::to_string(run.milliseconds) + " ms, other windows:" + Lines(run.otherWindows);
+}
+
+// The lines only one of two sorted listings holds, marked "gone" or "new".
+std::string Difference(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after)
+{
+    std::vector<std::wstring> gone, added;
+    std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(gone));
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(added));
+    return "gone:" + Lines(gone) + "\nnew:" + Lines(added);
+}
+
+// Relative to root when path lies below it (case-insensitive, as paths are).
+std::wstring RelativeTo(const std::wstring& root, const std::wstring& path)
+{
+    if (path.size() > root.size() + 1 && _wcsnicmp(path.c_str(), root.c_str(), root.size()) == 0 &&
+        path[root.size()] == L'\\') {
+        return path.substr(root.size() + 1);
+    }
+    return std::wstring();
+}
+
+bool SetAttributes(const std::wstring& path, DWORD attributes)
+{
+    DWORD kept = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL);
+    return SetFileAttributesW(e2e::Long(path).c_str(), attributes) &&
+           (GetFileAttributesW(e2e::Long(path).c_str()) & kept) == kept;
+}
+
+// Puts a user folder back that a test moved aside, once the folder made in
+// its place is removed. Never a link: Wine removes a link's target instead.
+void RestoreSavedFolder(const std::wstring& folder)
+{
+    std::wstring saved = folder + kSavedSuffix;
+    DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (!IsFolder(saved) ||
+        (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))) {
+        return;
+    }
+    RemoveDirectoryW(folder.c_str()); // only when empty
+    MoveFileW(saved.c_str(), folder.c_str());
+}
+
+// The end-to-end ground (registry cleared, neighbours seeded) with a wider
+// look around: every user's profile and the scratch drive, content sizes
+// included, before and after each run.
+class Faults : public e2e::CheckFixture {
+protected:
+    void SetUp() override
+    {
+        e2e::CheckFixture::SetUp();
+        ASSERT_FALSE(RelativeTo(kUsers, dataFolder_).empty()) << Narrow(dataFolder_);
+        ASSERT_FALSE(RelativeTo(kUsers, accountFile_).empty()) << Narrow(accountFile_);
+    }
+
+    void TearDown() override
+    {
+        RestoreSavedFolder(roaming_);
+        e2e::CheckFixture::TearDown();
+        // A run that lost them has failed already; later cases need them.
+        for (const WCHAR* canary : {L"T:\\canary.txt", L"T:\\canary-folder\\canary.txt"}) {
+            if (!Exists(canary)) {
+                WriteTextFile(canary, kCanaryText);
+            }
+        }
+    }
+
+    // Every user's profile and the scratch drive, without the data folder
+    // and the account file; sorted.
+    std::vector<std::wstring> Around() const
+    {
+        std::vector<std::wstring> lines =
+            Snapshot(kUsers, {RelativeTo(kUsers, dataFolder_), RelativeTo(kUsers, accountFile_)});
+        for (const std::wstring& line : Snapshot(kScratch)) {
+            lines.push_back(L"T:\\" + line);
+        }
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    }
+
+    void ExpectAround(const std::vector<std::wstring>& expected) const
+    {
+        std::vector<std::wstring> now = Around();
+        EXPECT_TRUE(now == expected) << "outside the data folder and the account file:\n"
+                                     << Difference(expected, now);
+    }
+
+    // Answers Yes and checks what every run must give: exit code 0, the
+    // prompt and nothing else on screen, the surroundings as before.
+    reliability::PlayedRun RunYes()
+    {
+        std::vector<std::wstring> before = Around();
+        reliability::PlayedRun run = reliability::PlayCheck(e2e::kAccept, reliability::Gesture::Yes);
+        ExpectCleanEnd(run);
+        ExpectAround(before);
+        return run;
+    }
+
+    static void ExpectCleanEnd(const reliability::PlayedRun& run)
+    {
+        EXPECT_TRUE(run.started && run.exited) << Describe(run);
+        EXPECT_EQ(run.exitCode, 0u) << Describe(run);
+        EXPECT_TRUE(run.prompted) << Describe(run);
+        EXPECT_TRUE(run.otherWindows.empty()) << Describe(run);
+    }
+};
+
+// Wine's shell delete refuses read-only files (Windows' deletes them without
+// asking under the program's flags) and stops at the first entry it cannot
+// delete; hidden and system entries go. Wine keeps no read-only mark on
+// folders. One entry per case, so the outcome does not hang on the order in
+// which the file system lists a folder.
+TEST_F(Faults, ReadOnlyHiddenAndSystemEntries)
+{
+    const DWORD kReadOnly = FILE_ATTRIBUTE_READONLY;
+    const DWORD kHidden = FILE_ATTRIBUTE_HIDDEN;
+    const DWORD kSystem = FILE_ATTRIBUTE_SYSTEM;
+    const struct {
+        const char* what;
+        std::wstring name; // a folder when it ends with '\\'
+        DWORD attributes;
+        bool goes;
+    } cases[] = {
+        {"hidden file", L"Versteckt.ini", kHidden, true},
+        {"system file", L"System.dat", kSystem, true},
+        {"hidden system file", L"Versteckt und System.dat", kHidden | kSystem, true},
+        {"read-only file", L"Schreibgesch\u00FCtzt.txt", kReadOnly, false},
+        {"read-only hidden system file", L"Alles zugleich.bin", kReadOnly | kHidden | kSystem, false},
+        {"hidden system folder", L"Archiv\\", kHidden | kSystem, true},
+        {"read-only folder", L"Nur lesen\\", kReadOnly, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveTree(dataFolder_);
+        bool isFolder = c.name.back() == L'\\';
+        std::wstring entry = dataFolder_ + L"\\" + (isFolder ? c.name.substr(0, c.name.size() - 1) : c.name);
+        ASSERT_TRUE(WriteTextFile(isFolder ? entry + L"\\Normal.txt" : entry, "data"));
+        if (c.attributes == kReadOnly && isFolder) {
+            SetFileAttributesW(entry.c_str(), c.attributes); // taken, but not kept, by Wine
+        } else {
+            ASSERT_TRUE(SetAttributes(entry, c.attributes));
+        }
+        SeedAccountFile();
+        std::vector<std::wstring> before = Snapshot(dataFolder_);
+
+        RunYes();
+
+        std::vector<std::wstring> left = Snapshot(dataFolder_);
+        EXPECT_EQ(left, c.goes ? std::vector<std::wstring>() : before) << Lines(left);
+        EXPECT_EQ(Exists(dataFolder_), !c.goes);
+        EXPECT_TRUE(IsFolder(roaming_ + L"\\Corvanta"));
+        EXPECT_FALSE(Exists(accountFile_));
+        SetFileAttributesW(entry.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+// The delete stops at a read-only file: what stays is that file and whatever
+// the listing put after it, each as it was.
+TEST_F(Faults, AReadOnlyFileAmongOthersKeepsTheRestAsItWas)
+{
+    const std::vector<std::wstring> files = {L"Konto.db", L"Einstellungen.xml", L"Backups\\alt.mqb",
+                                             L"Schreibgesch\u00FCtzt.txt", L"Zuletzt.txt"};
+    for (const std::wstring& name : files) {
+        ASSERT_TRUE(WriteTextFile(dataFolder_ + L"\\" + name, "data of " + Narrow(name)));
+    }
+    ASSERT_TRUE(SetAttributes(dataFolder_ + L"\\" + files[3], FILE_ATTRIBUTE_READONLY));
+    std::vector<std::wstring> before = Snapshot(dataFolder_);
+    SeedAccountFile();
+
+    RunYes();
+
+    std::vector<std::wstring> left = Snapshot(dataFolder_);
+    for (const std::wstring& line : left) {
+        EXPECT_NE(std::find(before.begin(), before.end(), line), before.end()) << Narrow(line);
+    }
+    EXPECT_NE(std::find(left.begin(), left.end(), files[3] + L" " + std::to_wstring(8 + files[3].size() + 1)),
+              left.end())
+        << Lines(left);
+    EXPECT_FALSE(Exists(accountFile_));
+    printf("read-only file among others: %zu of %zu entries stayed:%s\n", left.size(), before.size(),
+           Lines(left).c_str());
+}
+
+// The read-only mark on the account file stops DeleteFileW, as on Windows.
+TEST_F(Faults, AReadOnlyAccountFileStays)
+{
+    ASSERT_TRUE(WriteTextFile(dataFolder_ + L"\\Konto.db", "data"));
+    SeedAccountFile();
+    ASSERT_TRUE(SetAttributes(accountFile_, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+
+    RunYes();
+
+    EXPECT_FALSE(Exists(dataFolder_));
+    EXPECT_EQ(ReadTextFile(accountFile_), "Konten von Anna");
+    SetFileAttributesW(accountFile_.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(Faults, NamesBeyondAsciiAndBeyondTheBasicPlaneGo)
+{
+    const std::wstring euroNotes = L"\U0001F4B6"; // a surrogate pair in UTF-16
+    ASSERT_EQ(euroNotes.size(), 2u);
+    const std::vector<std::wstring> files = {
+        L"\u00DCberweisungen 2026.csv",
+        L"Sparschwein " + euroNotes + L"\\" + euroNotes + L" Scheine.txt",
+        L"Sparschwein " + euroNotes + L"\\\u65E5\u672C\u8A9E.txt",
+        L"Gr\u00FC\u00DFe\\\u00C4rger \u00FCber \u00D6l.txt",
+    };
+    for (const std::wstring& name : files) {
+        ASSERT_TRUE(WriteTextFile(dataFolder_ + L"\\" + name, "data")) << Narrow(name);
+    }
+    // Neighbours with the same unusual names must stay.
+    ASSERT_TRUE(WriteTextFile(roaming_ + L"\\Corvanta\\\u00DCberweisungen 2026.csv", "neighbour"));
+    ASSERT_TRUE(WriteTextFile(documents_ + L"\\Sparschwein " + euroNotes + L"\\behalten.txt", "neighbour"));
+    SeedAccountFile();
+
+    RunYes();
+
+    EXPECT_FALSE(Exists(dataFolder_)) << Lines(Snapshot(dataFolder_));
+    EXPECT_FALSE(Exists(accountFile_));
+    RemoveTree(roaming_ + L"\\Corvanta\\\u00DCberweisungen 2026.csv");
+    RemoveTree(documents_ + L"\\Sparschwein " + euroNotes);
+}
+
+// Wine's shell delete handles no path beyond 260 units: at such an entry it
+// reports an error and stops. Below a folder whose path does not fit it even
+// goes on with an empty path, which lands in the current folder: this must
+// never cost anything outside the data folder. One entry per case, so the
+// outcome does not hang on the order in which a folder is listed.
+TEST_F(Faults, PathsBeyond260UnitsInsideTheDataFolder)
+{
+    std::wstring deep = L"Tief";
+    while (dataFolder_.size() + deep.size() < 300) {
+        deep += L"\\Ebene " + std::to_wstring(deep.size()) + L" mit einem langen Namen";
+    }
+    const std::wstring longName = std::wstring(266 - dataFolder_.size() - wcslen(L"\\Kurz\\.txt"), L'n') + L".txt";
+    const struct {
+        const char* what;
+        std::wstring file; // relative to the data folder
+    } cases[] = {
+        {"a file 300 units deep", deep + L"\\ganz unten.txt"},
+        {"a long file name in a short folder", L"Kurz\\" + longName},
+        {"a long file name right in the data folder", L"\u00DCberlang " + longName},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveTree(dataFolder_);
+        ASSERT_TRUE(WriteTextFile(dataFolder_ + L"\\" + c.file, "data")) << Narrow(c.file);
+        ASSERT_GT(dataFolder_.size() + 1 + c.file.size(), 260u);
+        SeedAccountFile();
+        std::vector<std::wstring> before = Snapshot(dataFolder_);
+
+        RunYes();
+
+        // Whatever stays was there before, as it was.
+        std::vector<std::wstring> left = Snapshot(dataFolder_);
+        for (const std::wstring& line : left) {
+            EXPECT_NE(std::find(before.begin(), before.end(), line), before.end()) << Narrow(line);
+        }
+        EXPECT_FALSE(Exists(accountFile_));
+        printf("%s: %zu of %zu entries stayed\n", c.what, left.size(), before.size());
+    }
+}
+
+TEST_F(Faults, AFileWhereTheDataFolderBelongsStays)
+{
+    const struct {
+        const char* what;
+        std::wstring file;
+    } cases[] = {
+        {"the data folder is a file", dataFolder_},
+        {"its parent Corvanta is a file", roaming_ + L"\\Corvanta"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveTree(c.file); // the second case takes Corvanta's neighbours with it
+        ASSERT_TRUE(WriteTextFile(c.file, "not a folder"));
+        SeedAccountFile();
+
+        RunYes();
+
+        EXPECT_EQ(ReadTextFile(c.file), "not a folder");
+        EXPECT_FALSE(Exists(accountFile_));
+        RemoveTree(c.file);
+    }
+}
+
+TEST_F(Faults, AFolderNamedLikeTheAccountFileStays)
+{
+    ASSERT_TRUE(WriteTextFile(dataFolder_ + L"\\Konto.db", "data"));
+    ASSERT_TRUE(WriteTextFile(accountFile_ + L"\\Konten.txt", "in a folder named like the account file"));
+    std::vector<std::wstring> accountFolder = Snapshot(accountFile_);
+
+    RunYes();
+
+    EXPECT_FALSE(Exists(dataFolder_));
+    EXPECT_EQ(Snapshot(accountFile_), accountFolder);
+    EXPECT_EQ(ReadTextFile(accountFile_ + L"\\Konten.txt"), "in a folder named like the account file");
+}
+
+// A user folder moved aside for one run: the program's lookup makes it again
+// and the other removal step still runs. Wine makes a missing Documents
+// again as a link to the Linux home folder, which no Windows call removes
+// as a link: profile-guard puts the real folder back once the test program
+// has ended.
+TEST_F(Faults, AMissingRoamingFolderIsMadeAgainAndTheAccountFileStillGoes)
+{
+    ASSERT_TRUE(WriteTextFile(dataFolder_ + L"\\Konto.db", "data"));
+    SeedAccountFile();
+    const std::wstring saved = roaming_ + kSavedSuffix;
+    ASSERT_TRUE(MoveFileW(roaming_.c_str(), saved.c_str())) << GetLastError();
+    std::vector<std::wstring> expected = Around();
+    expected.push_back(RelativeTo(kUsers, roaming_) + L"/");
+    std::sort(expected.begin(), expected.end());
+
+    reliability::PlayedRun run = reliability::PlayCheck(e2e::kAccept, reliability::Gesture::Yes);
+    ExpectAround(expected);
+    DWORD madeAgain = GetFileAttributesW(roaming_.c_str());
+    std::vector<std::wstring> inside = Snapshot(roaming_);
+    RestoreSavedFolder(roaming_);
+
+    ExpectCleanEnd(run);
+    EXPECT_EQ(madeAgain, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY)) << "a plain, empty folder";
+    EXPECT_EQ(inside, std::vector<std::wstring>()) << Lines(inside);
+    EXPECT_EQ(ReadTextFile(dataFolder_ + L"\\Konto.db"), "data") << "moved aside with the folder";
+    EXPECT_FALSE(Exists(accountFile_));
+}
+
+TEST_F(Faults, AMissingDocumentsFolderIsMadeAgainAndTheDataFolderStillGoes)
+{
+    ASSERT_TRUE(WriteTextFile(dataFolder_ + L"\\Konto.db", "data"));
+    SeedAccountFile();
+    const std::wstring saved = documents_ + kSavedSuffix;
+    ASSERT_TRUE(MoveFileW(documents_.c_str(), saved.c_str())) << GetLastError();
+    std::vector<std::wstring> expected = Around();
+    expected.push_back(RelativeTo(kUsers, documents_) + L"/");
+    std::sort(expected.begin(), expected.end());
+
+    reliability::PlayedRun run = reliability::PlayCheck(e2e::kAccept, reliability::Gesture::Yes);
+    ExpectAround(expected);
+    DWORD madeAgain = GetFileAttributesW(documents_.c_str());
+
+    ExpectCleanEnd(run);
+    // Wine's lookup links a missing Documents to the Linux home folder.
+    EXPECT_NE(madeAgain, INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(madeAgain & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_TRUE(madeAgain & FILE_ATTRIBUTE_REPARSE_POINT);
+    EXPECT_FALSE(Exists(dataFolder_));
+    EXPECT_EQ(ReadTextFile(saved + L"\\Meine Konten.mqd"), "Konten von Anna") << "moved aside with the folder";
+}
+
+// The host application has not closed and keeps writing into its data folder
+// while the program deletes it. What stays is the host's doing, inside the
+// data folder; nothing outside is touched, the run ends normally.
+TEST_F(Faults, AHostStillWritingIntoTheDataFolder)
+{
+    const std::wstring work = e2e::WorkFolder();
+    const std::wstring stopFile = work + L"\\writer-stop";
+    const std::wstring reportFile = work + L"\\writer-report.txt";
+    const std::wstring writer = e2e::ProgramFolder() + L"\\busy_writer.exe";
+    ASSERT_TRUE(Exists(writer));
+    const int kRounds = 5;
+    int everythingWent = 0;
+    unsigned long writtenTotal = 0;
+    size_t leftTotal = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        RemoveTree(dataFolder_);
+        DeleteFileW(stopFile.c_str());
+        DeleteFileW(reportFile.c_str());
+        const std::vector<std::wstring> seeded = {L"Konto.db", L"Einstellungen.xml", L"Backups\\alt.mqb"};
+        for (const std::wstring& name : seeded) {
+            ASSERT_TRUE(WriteTextFile(dataFolder_ + L"\\" + name, "data"));
+        }
+        ASSERT_TRUE(MakeFolders(dataFolder_ + L"\\Protokolle"));
+        SeedAccountFile();
+        std::vector<std::wstring> before = Around();
+
+        std::wstring commandLine = L"\"" + writer + L"\" \"" + dataFolder_ + L"\" \"" + stopFile + L"\" \"" +
+                                   reportFile + L"\"";
+        std::vector<WCHAR> writable(commandLine.begin(), commandLine.end());
+        writable.push_back(L'\0');
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process = {};
+        ASSERT_TRUE(CreateProcessW(writer.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &process));
+        DWORD waited = GetTickCount();
+        while (!Exists(dataFolder_ + L"\\Protokolle\\log-20.txt") && GetTickCount() - waited < 10000) {
+            Sleep(10);
+        }
+        bool churning = Exists(dataFolder_ + L"\\Protokolle\\log-20.txt");
+
+        reliability::PlayedRun run = reliability::PlayCheck(e2e::kAccept, reliability::Gesture::Yes);
+
+        WriteTextFile(stopFile, "stop");
+        bool writerEnded = WaitForSingleObject(process.hProcess, 10000) == WAIT_OBJECT_0;
+        if (!writerEnded) {
+            TerminateProcess(process.hProcess, 1);
+        }
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        std::string report = ReadTextFile(reportFile);
+        DeleteFileW(stopFile.c_str());
+        DeleteFileW(reportFile.c_str());
+        ASSERT_TRUE(churning);
+        EXPECT_TRUE(writerEnded);
+
+        ExpectCleanEnd(run);
+        ExpectAround(before);
+        EXPECT_FALSE(Exists(accountFile_));
+        // Whatever stays is the writer's or was there before, unchanged.
+        std::vector<std::wstring> left = Snapshot(dataFolder_);
+        size_t seededLeft = 0;
+        for (const std::wstring& line : left) {
+            bool writers = line.rfind(L"live-", 0) == 0 || line.rfind(L"Protokolle", 0) == 0;
+            bool seededAsItWas = line == L"Backups/" || line == L"Konto.db 4" ||
+                                 line == L"Einstellungen.xml 4" || line == L"Backups\\alt.mqb 4";
+            EXPECT_TRUE(writers || seededAsItWas) << Narrow(line);
+            seededLeft += seededAsItWas;
+        }
+        unsigned long rounds = 0, created = 0, failed = 0, removed = 0;
+        EXPECT_EQ(sscanf(report.c_str(), "rounds %lu created %lu failed %lu removed %lu", &rounds, &created,
+                         &failed, &removed),
+                  4)
+            << report;
+        writtenTotal += created;
+        leftTotal += left.size();
+        everythingWent += left.empty() && !Exists(dataFolder_);
+        printf("host still writing, round %d: writer made %lu files (%lu refused), %zu entries left, "
+               "%zu of them seeded before the run\n",
+               round, created, failed, left.size(), seededLeft);
+    }
+    printf("host still writing: %d rounds, %lu files written during them, data folder gone entirely in %d, "
+           "%zu entries left in all\n",
+           kRounds, writtenTotal, everythingWent, leftTotal);
+}
+
+} // namespace
