@@ -6,7 +6,7 @@
 //   start   from CreateProcessW to the prompt's window existing (answered No)
 //   delete  from the click on Yes to the process's exit, with the data folder
 //           seeded with a tree of files first
-//   scan    the check's link scan of the seeded data folder (HoldsLinks),
+//   scan    the check's link scan of the seeded data folder (BlocksShellDelete),
 //           called in this process, against a plain listing of the same tree:
 //           the part of "delete" that the baseline does not do, without the
 //           noise of starting processes
@@ -376,7 +376,7 @@ double TimeScan(const std::wstring& dataFolder, bool linkScan)
     LARGE_INTEGER before;
     LARGE_INTEGER after;
     QueryPerformanceCounter(&before);
-    bool linkFound = linkScan ? HoldsLinks(dataFolder) : CountEntries(dataFolder) == 0;
+    bool linkFound = linkScan ? BlocksShellDelete(dataFolder) : CountEntries(dataFolder) == 0;
     QueryPerformanceCounter(&after);
     if (linkFound) {
         std::printf("error\tscan\t%s\tfound %s\n", linkScan ? "check" : "baseline",
