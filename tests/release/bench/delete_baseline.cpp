@@ -16,8 +16,8 @@ int main()
         return 0;
     }
     WCHAR dataFolder[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
-                                SHGFP_TYPE_CURRENT, dataFolder)) ||
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+                                dataFolder)) ||
         !PathAppendW(dataFolder, L"Corvanta\\CorvantaMarbelQuint")) {
         return 0;
     }

@@ -91,8 +91,8 @@ std::wstring FolderOfThisProgram()
 std::wstring DataFolderPath()
 {
     WCHAR path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
-                                SHGFP_TYPE_CURRENT, path)) ||
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+                                path)) ||
         !PathAppendW(path, kDataFolderName)) {
         return std::wstring();
     }
@@ -134,8 +134,8 @@ bool RemoveTree(const std::wstring& folder)
 bool WriteSmallFile(const std::wstring& path)
 {
     static const char kContent[] = "throw-away benchmark data: this file only has to exist.\r\n";
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -245,8 +245,8 @@ bool StartProgram(const Program& program, PROCESS_INFORMATION& process)
     ZeroMemory(&startup, sizeof(startup));
     startup.cb = sizeof(startup);
     ZeroMemory(&process, sizeof(process));
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
         return false;
     }
     CloseHandle(process.hThread);
@@ -281,8 +281,7 @@ double TimeToPrompt(const Program& program, DWORD pollMs)
     PROCESS_INFORMATION process;
     QueryPerformanceCounter(&before);
     if (!StartProgram(program, process)) {
-        std::printf("error\tstart\t%s\tcannot start %s\n", program.label,
-                    Narrow(program.path).c_str());
+        std::printf("error\tstart\t%s\tcannot start %s\n", program.label, Narrow(program.path).c_str());
         return -1;
     }
     HWND prompt = WaitForPrompt(process, pollMs);
@@ -303,8 +302,8 @@ double TimeToPrompt(const Program& program, DWORD pollMs)
 
 // Yes to exit, in milliseconds, with the data folder seeded anew; negative
 // when the run went wrong or the folder is still there afterwards.
-double TimeYesToExit(const Program& program, const std::wstring& dataFolder, int files,
-                     int folders, DWORD pollMs)
+double TimeYesToExit(const Program& program, const std::wstring& dataFolder, int files, int folders,
+                     DWORD pollMs)
 {
     if (Exists(dataFolder) && !RemoveTree(dataFolder)) {
         std::printf("error\tdelete\t%s\tcannot clear the data folder before the run\n", program.label);
@@ -321,8 +320,7 @@ double TimeYesToExit(const Program& program, const std::wstring& dataFolder, int
     std::printf("info\tseeded %d files in %.0f ms\n", files, MillisecondsBetween(seedStart, seedEnd));
     PROCESS_INFORMATION process;
     if (!StartProgram(program, process)) {
-        std::printf("error\tdelete\t%s\tcannot start %s\n", program.label,
-                    Narrow(program.path).c_str());
+        std::printf("error\tdelete\t%s\tcannot start %s\n", program.label, Narrow(program.path).c_str());
         return -1;
     }
     HWND prompt = WaitForPrompt(process, pollMs);
@@ -411,7 +409,8 @@ bool ParseOptions(int argc, WCHAR** argv, Options& options)
             options.trees.clear();
             for (size_t at = 0; at < value.size();) {
                 size_t comma = value.find(L',', at);
-                std::wstring part = value.substr(at, comma == std::wstring::npos ? std::wstring::npos : comma - at);
+                std::wstring part =
+                    value.substr(at, comma == std::wstring::npos ? std::wstring::npos : comma - at);
                 size_t colon = part.find(L':');
                 int runs = colon == std::wstring::npos ? 0 : _wtoi(part.c_str() + colon + 1);
                 options.trees.emplace_back(_wtoi(part.c_str()), runs);
@@ -430,8 +429,7 @@ bool ParseOptions(int argc, WCHAR** argv, Options& options)
             return false;
         }
     }
-    return options.startRuns >= 0 && options.deleteRuns >= 0 && options.scanRuns >= 0 &&
-           options.folders >= 1;
+    return options.startRuns >= 0 && options.deleteRuns >= 0 && options.scanRuns >= 0 && options.folders >= 1;
 }
 
 } // namespace
@@ -472,8 +470,9 @@ int wmain(int argc, WCHAR** argv)
             int files = tree.first;
             int runs = tree.second > 0 ? tree.second : options.deleteRuns;
             for (int run = 1; run <= runs; ++run) {
-                PrintSample("delete", files, deleteBaseline, run,
-                            TimeYesToExit(deleteBaseline, dataFolder, files, options.folders, options.pollMs));
+                PrintSample(
+                    "delete", files, deleteBaseline, run,
+                    TimeYesToExit(deleteBaseline, dataFolder, files, options.folders, options.pollMs));
                 PrintSample("delete", files, check, run,
                             TimeYesToExit(check, dataFolder, files, options.folders, options.pollMs));
             }
