@@ -46,6 +46,14 @@ std::wstring JoinPath(const std::wstring& folder, const WCHAR* name)
     return folder + (EndsWith(folder, L"\\") ? L"" : L"\\") + name;
 }
 
+// The shell delete joins every name into a MAX_PATH buffer, and "\\*" onto
+// every folder. On Wine a join that does not fit leaves an empty path, and
+// the delete goes on from the current folder: such a path must never reach it.
+bool TooLongForShell(const std::wstring& path)
+{
+    return path.size() + 2 >= MAX_PATH;
+}
+
 bool RemoveLinkItself(const std::wstring& path, bool isFolder)
 {
     if (isFolder) {
@@ -54,16 +62,19 @@ bool RemoveLinkItself(const std::wstring& path, bool isFolder)
     return DeleteFileW(path.c_str()) != FALSE;
 }
 
-bool FolderHoldsLinks(const std::wstring& folder, const std::wstring& finalFolder, bool onWine);
+bool FolderBlocksShellDelete(const std::wstring& folder, const std::wstring& finalFolder, bool onWine);
 
 // Whether one listed entry keeps the deletion away. On Wine finalFolder is
 // where the listed folder really is; a folder without the reparse attribute
 // is a real one there (links to folders always carry it), but a link to a
 // file looks like a plain file, so each file must land where it is listed.
-bool EntryHoldsLink(const std::wstring& folder, const std::wstring& finalFolder,
+bool EntryBlocksShellDelete(const std::wstring& folder, const std::wstring& finalFolder,
                     const WIN32_FIND_DATAW& entry, bool onWine)
 {
     std::wstring path = JoinPath(folder, entry.cFileName);
+    if (TooLongForShell(path)) {
+        return true;
+    }
     bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (onWine) {
         std::wstring finalPath = JoinPath(finalFolder, entry.cFileName);
@@ -71,7 +82,7 @@ bool EntryHoldsLink(const std::wstring& folder, const std::wstring& finalFolder,
             return true; // Wine removes no link alone
         }
         if (isFolder) {
-            return FolderHoldsLinks(path, finalPath, onWine);
+            return FolderBlocksShellDelete(path, finalPath, onWine);
         }
         // Exact comparison: the final path is spelt as the file system
         // stores it, and that may tell names apart by case.
@@ -83,11 +94,11 @@ bool EntryHoldsLink(const std::wstring& folder, const std::wstring& finalFolder,
         IsReparseTagNameSurrogate(entry.dwReserved0)) {
         return !RemoveLinkItself(path, isFolder);
     }
-    return isFolder && FolderHoldsLinks(path, finalFolder, onWine);
+    return isFolder && FolderBlocksShellDelete(path, finalFolder, onWine);
 }
 
 // Walks folder without descending into links; stops at the first link left.
-bool FolderHoldsLinks(const std::wstring& folder, const std::wstring& finalFolder, bool onWine)
+bool FolderBlocksShellDelete(const std::wstring& folder, const std::wstring& finalFolder, bool onWine)
 {
     WIN32_FIND_DATAW entry;
     HANDLE find = FindFirstFileW(JoinPath(folder, L"*").c_str(), &entry);
@@ -96,7 +107,7 @@ bool FolderHoldsLinks(const std::wstring& folder, const std::wstring& finalFolde
     }
     bool linkLeft = false;
     for (;;) {
-        if (!IsDotEntry(entry.cFileName) && EntryHoldsLink(folder, finalFolder, entry, onWine)) {
+        if (!IsDotEntry(entry.cFileName) && EntryBlocksShellDelete(folder, finalFolder, entry, onWine)) {
             linkLeft = true;
             break;
         }
@@ -156,8 +167,11 @@ bool IsDataFolderPath(const WCHAR* path)
     return IsAbsolutePath(path) && wcspbrk(path, L"*?") == nullptr && EndsWith(path, kDataFolderSuffix);
 }
 
-bool HoldsLinks(const std::wstring& dataFolder)
+bool BlocksShellDelete(const std::wstring& dataFolder)
 {
+    if (TooLongForShell(dataFolder)) {
+        return true;
+    }
     DWORD attributes = GetFileAttributesW(dataFolder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         DWORD error = GetLastError();
@@ -168,16 +182,16 @@ bool HoldsLinks(const std::wstring& dataFolder)
         return true;
     }
     if (!RunsOnWine()) {
-        return FolderHoldsLinks(dataFolder, std::wstring(), false);
+        return FolderBlocksShellDelete(dataFolder, std::wstring(), false);
     }
     std::wstring finalRoot = GetFinalPath(dataFolder.c_str());
     // Without it, where entries lead cannot be told.
-    return finalRoot.empty() || FolderHoldsLinks(dataFolder, finalRoot, true);
+    return finalRoot.empty() || FolderBlocksShellDelete(dataFolder, finalRoot, true);
 }
 
 void ClearDataFolder(const std::wstring& dataFolder)
 {
-    if (!IsDataFolderPath(dataFolder.c_str()) || HoldsLinks(dataFolder)) {
+    if (!IsDataFolderPath(dataFolder.c_str()) || BlocksShellDelete(dataFolder)) {
         return;
     }
     DeleteWithShell(dataFolder);

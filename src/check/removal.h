@@ -31,16 +31,17 @@ void DeleteAccountFile(WCHAR (&folderPath)[MAX_PATH]);
 bool IsDataFolderPath(const WCHAR* path);
 
 // Deletes everything inside dataFolder and then the folder itself, unless
-// HoldsLinks says a link could lead the deletion elsewhere: then nothing is
+// BlocksShellDelete says the deletion could reach elsewhere: then nothing is
 // deleted. Does nothing unless dataFolder passes IsDataFolderPath.
 void ClearDataFolder(const std::wstring& dataFolder);
 
-// True when the deletion of dataFolder could reach beyond it: the folder is
-// a link or no folder, or something inside it is a link that is still there
-// or leads elsewhere, or a part of it cannot be looked through. Links that
-// the platform removes as links (Windows) are removed on the way. False when
+// True when the shell's deletion of dataFolder could reach beyond it: the
+// folder is a link or no folder, something inside it is a link that is still
+// there or leads elsewhere, a path inside it is too long for the shell's
+// MAX_PATH buffers, or a part of it cannot be looked through. Links that the
+// platform removes as links (Windows) are removed on the way. False when
 // nothing is there.
-bool HoldsLinks(const std::wstring& dataFolder);
+bool BlocksShellDelete(const std::wstring& dataFolder);
 
 // Deletes the file at path when it can be opened for reading and, on a
 // platform whose deletion follows links, is no link to another file.

@@ -255,6 +255,26 @@ TEST_F(ClearDataFolderTest, ADataFolderThatIsAFileStays)
     EXPECT_EQ(ReadFileText(root + L"\\" + kDataFolder), "data\n");
 }
 
+TEST_F(ClearDataFolderTest, APathTooLongForTheShellKeepsEverything)
+{
+    // The shell joins names into MAX_PATH buffers, "\\*" included; on Wine a
+    // join that does not fit made it delete from the current folder instead.
+    std::wstring data = root + L"\\" + kDataFolder;
+    for (size_t length : {size_t(257), size_t(258), size_t(300)}) {
+        std::wstring longFile = data + L"\\" + std::wstring(length - data.size() - 1, L'n');
+        WriteFileText(data + L"\\a.txt");
+        WriteFileText(longFile);
+
+        ClearDataFolder(data);
+
+        bool fits = length + 2 < MAX_PATH;
+        EXPECT_EQ(Exists(data), !fits) << "path length " << length;
+        EXPECT_EQ(Exists(data + L"\\a.txt"), !fits) << "path length " << length;
+        EXPECT_EQ(Exists(longFile), !fits) << "path length " << length;
+        RemoveTree(data);
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Links in or as the data folder: nothing inside is deleted, everything the
 // links lead to survives. removal-links also checks the targets afterwards.
