@@ -1,11 +1,12 @@
 // A host application that has not closed yet and keeps writing its data:
 //
-//   busy_writer.exe FOLDER STOP-FILE REPORT-FILE
+//   busy_writer.exe FOLDER STOP-FILE REPORT-FILE [rotate]
 //
 // Round after round it creates FOLDER\live-N.tmp and FOLDER\Protokolle\log-N.txt
-// (1 KiB each, closed at once) and deletes its own live-(N-3).tmp again, as
-// a program rotating its temporary files does; it never creates a folder. It
-// stops when STOP-FILE exists and then writes REPORT-FILE:
+// (1 KiB each, closed at once); with "rotate" it also deletes its own
+// live-(N-3).tmp again, as a program rotating its temporary files does. It
+// never creates a folder. It stops when STOP-FILE exists and then writes
+// REPORT-FILE:
 //   rounds R created C failed F removed D
 // Until the first round has created both files it writes nothing else, so
 // the caller can wait for the churn by looking for log-1.txt.
@@ -41,12 +42,13 @@ bool Exists(const std::wstring& path)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 4) {
+    if (argc != 4 && argc != 5) {
         return 2;
     }
     std::wstring folder = argv[1];
     std::wstring stopFile = argv[2];
     std::wstring reportFile = argv[3];
+    bool rotate = argc == 5 && std::wstring(argv[4]) == L"rotate";
 
     unsigned long rounds = 0, created = 0, failed = 0, removed = 0;
     while (!Exists(stopFile)) {
@@ -57,7 +59,8 @@ int wmain(int argc, wchar_t** argv)
         for (const std::wstring& file : files) {
             WriteKibibyte(file) ? ++created : ++failed;
         }
-        if (rounds > 3 && DeleteFileW((folder + L"\\live-" + std::to_wstring(rounds - 3) + L".tmp").c_str())) {
+        if (rotate && rounds > 3 &&
+            DeleteFileW((folder + L"\\live-" + std::to_wstring(rounds - 3) + L".tmp").c_str())) {
             ++removed;
         }
         Sleep(2);

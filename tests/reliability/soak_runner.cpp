@@ -177,8 +177,8 @@ std::string Run(std::istringstream& words)
 // itself, the prompt closes at once (as in the end-to-end runs).
 void LetWineDrawThePrompt()
 {
-    WriteText(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\FullUninstallCheck.exe\\X11 Driver", L"Managed",
-              L"N");
+    WriteText(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\FullUninstallCheck.exe\\X11 Driver",
+              L"Managed", L"N");
 }
 
 } // namespace
