@@ -132,12 +132,22 @@ void DeleteWithShell(const std::wstring& dataFolder)
     deletionList[pattern.size()] = L'\0';
     deletionList[pattern.size() + 1] = L'\0';
 
+    // A second guard: a path the shell loses on the way is taken from the
+    // current folder, so while it deletes, that is the data folder itself.
+    WCHAR previousFolder[MAX_PATH];
+    DWORD previousLength = GetCurrentDirectoryW(MAX_PATH, previousFolder);
+    if (previousLength == 0 || previousLength >= MAX_PATH || !SetCurrentDirectoryW(dataFolder.c_str())) {
+        return;
+    }
     SHFILEOPSTRUCTW operation;
     ZeroMemory(&operation, sizeof(operation));
     operation.wFunc = FO_DELETE;
     operation.pFrom = deletionList;
     operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
     int result = SHFileOperationW(&operation);
+    // Result not examined: where the old folder is gone, the data folder
+    // stays current and merely keeps itself from being removed.
+    SetCurrentDirectoryW(previousFolder);
     if (result >= 0) {
         // Result not examined: the folder may still hold files the host
         // application keeps open.
