@@ -7,16 +7,6 @@ namespace e2e {
 
 const WCHAR kAccept[] = L" askfulluninstallation";
 
-const WCHAR* const kUninstallKeys[6] = {
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{{6F1C2A90-3B7E-4D15-8A26-C0E9B4D7F312}}",
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{{0D84E5B1-92C3-4F6A-B7D0-5A1E3C8F9B24}}",
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{6F1C2A90-3B7E-4D15-8A26-C0E9B4D7F312}",
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{0D84E5B1-92C3-4F6A-B7D0-5A1E3C8F9B24}",
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{A3B9C7E2-51D4-4E80-9F6B-2C7D8E0A1F45}",
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{58E2F0C4-7A19-4B3D-86E5-D1C0B9A7E263}",
-};
-const std::wstring kVendorKey = L"Software\\Corvanta\\CorvantaMarbelquint";
-const std::wstring kActivityKey = kVendorKey + L"\\1";
 
 namespace {
 

@@ -11,17 +11,12 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "host_keys.h"
 
 namespace e2e {
 
 // The command-line tail the uninstaller passes.
 extern const WCHAR kAccept[];
-
-// The six uninstall entries the program looks at, below HKLM.
-extern const WCHAR* const kUninstallKeys[6];
-// The key of the activity values below HKCU, and the vendor key above it.
-extern const std::wstring kActivityKey;
-extern const std::wstring kVendorKey;
 
 std::string Narrow(const std::wstring& text);
 std::string Describe(const CheckRun& run);

@@ -30,21 +30,11 @@
 #include <vector>
 
 #include "prompt_player.h"
+#include "host_keys.h"
 #include "registry_fixture.h"
 
 namespace {
 
-const WCHAR* const kUninstallRows[] = {
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{{6F1C2A90-3B7E-4D15-8A26-C0E9B4D7F312}}",
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{{0D84E5B1-92C3-4F6A-B7D0-5A1E3C8F9B24}}",
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{6F1C2A90-3B7E-4D15-8A26-C0E9B4D7F312}",
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{0D84E5B1-92C3-4F6A-B7D0-5A1E3C8F9B24}",
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{A3B9C7E2-51D4-4E80-9F6B-2C7D8E0A1F45}",
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{58E2F0C4-7A19-4B3D-86E5-D1C0B9A7E263}",
-};
-const WCHAR kVendorKey[] = L"Software\\Corvanta\\CorvantaMarbelquint";
-const WCHAR kActivityKey[] = L"Software\\Corvanta\\CorvantaMarbelquint\\1";
-const WCHAR* const kActivityNames[] = {L"ReplacementProcessActive", L"UpdateProcessActive"};
 
 void Reply(const std::string& line)
 {
@@ -55,7 +45,7 @@ void Reply(const std::string& line)
 
 void ClearState()
 {
-    for (const WCHAR* row : kUninstallRows) {
+    for (const WCHAR* row : kUninstallKeys) {
         DeleteKeyTree(HKEY_LOCAL_MACHINE, row, KEY_WOW64_32KEY);
         DeleteKeyTree(HKEY_LOCAL_MACHINE, row, KEY_WOW64_64KEY);
     }
@@ -90,7 +80,7 @@ std::string StoreValue(std::istringstream& words)
         return "error bad value command";
     }
     HKEY root = slot < 6 ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-    std::wstring key = slot < 6 ? kUninstallRows[slot] : kActivityKey;
+    std::wstring key = slot < 6 ? kUninstallKeys[slot] : kActivityKey;
     const WCHAR* name = slot < 6 ? L"UninstallString" : kActivityNames[slot - 6];
     REGSAM viewFlag = view == 64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
     if (data == "-") {

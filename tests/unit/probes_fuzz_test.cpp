@@ -9,21 +9,11 @@
 #include <vector>
 
 #include "check/probes.h"
+#include "host_keys.h"
 #include "registry_fixture.h"
 
 namespace {
 
-const std::wstring kUninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-const std::wstring kRows[] = {
-    kUninstall + L"{{6F1C2A90-3B7E-4D15-8A26-C0E9B4D7F312}}",
-    kUninstall + L"{{0D84E5B1-92C3-4F6A-B7D0-5A1E3C8F9B24}}",
-    kUninstall + L"{6F1C2A90-3B7E-4D15-8A26-C0E9B4D7F312}",
-    kUninstall + L"{0D84E5B1-92C3-4F6A-B7D0-5A1E3C8F9B24}",
-    kUninstall + L"{A3B9C7E2-51D4-4E80-9F6B-2C7D8E0A1F45}",
-    kUninstall + L"{58E2F0C4-7A19-4B3D-86E5-D1C0B9A7E263}",
-};
-const std::wstring kActivityKey = L"Software\\Corvanta\\CorvantaMarbelquint\\1";
-const WCHAR* const kActivityNames[] = {L"ReplacementProcessActive", L"UpdateProcessActive"};
 const DWORD kTypes[] = {REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_BINARY, REG_NONE};
 const size_t kCombinations = 2000;
 
@@ -140,7 +130,7 @@ void Store(HKEY root, const std::wstring& key, const WCHAR* name, const StoredVa
 
 void ClearProbeKeys()
 {
-    for (const std::wstring& row : kRows) DeleteKeyTree(HKEY_LOCAL_MACHINE, row);
+    for (const WCHAR* row : kUninstallKeys) DeleteKeyTree(HKEY_LOCAL_MACHINE, row);
     DeleteKeyTree(HKEY_CURRENT_USER, kActivityKey);
 }
 
@@ -162,7 +152,7 @@ TEST(ProbesFuzz, RandomRegistryContentsGiveTheRulesOutcome)
     for (size_t round = 0; round < kCombinations; ++round) {
         ClearProbeKeys();
         bool expectedInstalled = false;
-        for (const std::wstring& row : kRows) {
+        for (const WCHAR* row : kUninstallKeys) {
             StoredValue value = generate.Next();
             Store(HKEY_LOCAL_MACHINE, row, L"UninstallString", value);
             expectedInstalled = expectedInstalled || ExpectedRowCounts(value);

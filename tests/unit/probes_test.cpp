@@ -5,20 +5,11 @@
 #include <string>
 
 #include "check/probes.h"
+#include "host_keys.h"
 #include "registry_fixture.h"
 
 namespace {
 
-const std::wstring kUninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-const std::wstring kRows[] = {
-    kUninstall + L"{{6F1C2A90-3B7E-4D15-8A26-C0E9B4D7F312}}",
-    kUninstall + L"{{0D84E5B1-92C3-4F6A-B7D0-5A1E3C8F9B24}}",
-    kUninstall + L"{6F1C2A90-3B7E-4D15-8A26-C0E9B4D7F312}",
-    kUninstall + L"{0D84E5B1-92C3-4F6A-B7D0-5A1E3C8F9B24}",
-    kUninstall + L"{A3B9C7E2-51D4-4E80-9F6B-2C7D8E0A1F45}",
-    kUninstall + L"{58E2F0C4-7A19-4B3D-86E5-D1C0B9A7E263}",
-};
-const std::wstring kActivityKey = L"Software\\Corvanta\\CorvantaMarbelquint\\1";
 
 std::wstring TempFolder()
 {
@@ -29,7 +20,7 @@ std::wstring TempFolder()
 
 void ClearProbeKeys()
 {
-    for (const std::wstring& row : kRows) {
+    for (const WCHAR* row : kUninstallKeys) {
         DeleteKeyTree(HKEY_LOCAL_MACHINE, row, KEY_WOW64_32KEY);
         DeleteKeyTree(HKEY_LOCAL_MACHINE, row, KEY_WOW64_64KEY);
     }
@@ -66,9 +57,9 @@ TEST_F(ProbeInstalledTest, NoEntryMeansNotInstalled)
 
 TEST_F(ProbeInstalledTest, EachRowWithABarePathToAFileCounts)
 {
-    for (const std::wstring& row : kRows) {
+    for (const WCHAR* row : kUninstallKeys) {
         ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, row, L"UninstallString", uninstaller_), ERROR_SUCCESS);
-        EXPECT_TRUE(ProbeInstalled()) << std::string(row.begin(), row.end());
+        EXPECT_TRUE(ProbeInstalled()) << testing::PrintToString(row);
         ClearProbeKeys();
     }
 }
@@ -84,7 +75,7 @@ TEST_F(ProbeInstalledTest, TextThatIsNotABarePathToAReadableFileDoesNotCount)
         L"",
     };
     for (const std::wstring& text : texts) {
-        for (const std::wstring& row : kRows) {
+        for (const WCHAR* row : kUninstallKeys) {
             ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, row, L"UninstallString", text), ERROR_SUCCESS);
         }
         EXPECT_FALSE(ProbeInstalled()) << std::string(text.begin(), text.end());
@@ -94,20 +85,20 @@ TEST_F(ProbeInstalledTest, TextThatIsNotABarePathToAReadableFileDoesNotCount)
 
 TEST_F(ProbeInstalledTest, OnlyThe32BitRegistryViewCounts)
 {
-    for (const std::wstring& row : kRows) {
+    for (const WCHAR* row : kUninstallKeys) {
         ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, row, L"UninstallString", uninstaller_, true, REG_SZ,
                             KEY_WOW64_64KEY),
                   ERROR_SUCCESS);
     }
-    ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kRows[4], KEY_WOW64_64KEY));
-    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRows[4], KEY_WOW64_32KEY)) << "the views must be apart";
+    ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKeys[4], KEY_WOW64_64KEY));
+    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKeys[4], KEY_WOW64_32KEY)) << "the views must be apart";
     EXPECT_FALSE(ProbeInstalled());
 }
 
 TEST_F(ProbeInstalledTest, BothBraceFormsTogetherStillCount)
 {
-    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kRows[0], L"UninstallString", uninstaller_), ERROR_SUCCESS);
-    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kRows[2], L"UninstallString", uninstaller_), ERROR_SUCCESS);
+    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kUninstallKeys[0], L"UninstallString", uninstaller_), ERROR_SUCCESS);
+    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kUninstallKeys[2], L"UninstallString", uninstaller_), ERROR_SUCCESS);
     EXPECT_TRUE(ProbeInstalled());
 }
 
@@ -122,14 +113,14 @@ TEST_F(ProbeInstalledTest, AValueMustFitTwoHundredSixtyBytes)
     CloseHandle(file);
 
     // 130 units without a terminator are exactly 260 bytes: read, and found.
-    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kRows[5], L"UninstallString", path, false), ERROR_SUCCESS);
+    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kUninstallKeys[5], L"UninstallString", path, false), ERROR_SUCCESS);
     EXPECT_TRUE(ProbeInstalled());
 
     // With the terminator they are 262 bytes: not read whole. Whatever the
     // failed query leaves behind is at most 130 units, never the full path
     // plus terminator, so the probe must not crash and the file is not found
     // through a cut-off name.
-    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kRows[5], L"UninstallString", path, true), ERROR_SUCCESS);
+    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kUninstallKeys[5], L"UninstallString", path, true), ERROR_SUCCESS);
     EXPECT_FALSE(ProbeInstalled());
     DeleteFileW(path.c_str());
 }
