@@ -17,6 +17,7 @@ namespace {
 const WCHAR kPromptCaption[] = L"Corvanta Marbel-Quint";
 const DWORD kPromptLimitMs = 15000;
 const DWORD kExitLimitMs = 15000;
+const DWORD kIgnoredAfterMs = 1500;
 const DWORD kPollMs = 40;
 
 std::wstring ShellFolder(int csidl)
@@ -471,15 +472,29 @@ void RecordPrompt(HWND dialog, PromptSeen& prompt)
     }
 }
 
+// Posted, never sent: the box's thread ends the dialog and the program
+// exits while handling it, so a sent message could wait in vain.
 bool AnswerPrompt(HWND dialog, Answer answer)
 {
-    HWND button = GetDlgItem(dialog, answer == Answer::Yes ? IDYES : IDNO);
-    if (button == nullptr) {
-        return false;
+    switch (answer) {
+    case Answer::Yes:
+    case Answer::No: {
+        HWND button = GetDlgItem(dialog, answer == Answer::Yes ? IDYES : IDNO);
+        return button != nullptr && PostMessageW(button, BM_CLICK, 0, 0) != 0;
     }
-    // Posted, not sent: the box's thread ends the dialog and the program
-    // exits while handling the click, so a sent message would wait in vain.
-    return PostMessageW(button, BM_CLICK, 0, 0) != 0;
+    case Answer::Close:
+        return PostMessageW(dialog, WM_CLOSE, 0, 0) != 0;
+    case Answer::Cancel:
+        return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0) != 0;
+    case Answer::Escape: {
+        // The box gives its default button (Yes) the focus; the dialog
+        // manager turns Escape there into the dialog's Cancel.
+        HWND focus = GetDlgItem(dialog, IDYES);
+        return focus != nullptr && PostMessageW(focus, WM_KEYDOWN, VK_ESCAPE, 0x00010001) != 0 &&
+               PostMessageW(focus, WM_KEYUP, VK_ESCAPE, 0xC0010001) != 0;
+    }
+    }
+    return false;
 }
 
 CheckRun RunCheck(const std::wstring& commandTail, Answer answer)
@@ -528,6 +543,12 @@ CheckRun RunCheck(const std::wstring& commandTail, Answer answer)
             break;
         }
         DWORD now = GetTickCount();
+        if (prompt != nullptr && !run.boxStayed && answer != Answer::Yes && answer != Answer::No &&
+            now - answeredAt > kIgnoredAfterMs && IsWindowVisible(prompt)) {
+            run.boxStayed = true;
+            AnswerPrompt(prompt, Answer::No);
+            answeredAt = now;
+        }
         if ((prompt == nullptr && now - started > kPromptLimitMs) ||
             (prompt != nullptr && now - answeredAt > kExitLimitMs)) {
             TerminateProcess(process.hProcess, 1);

@@ -56,7 +56,9 @@ std::vector<std::wstring> Snapshot(const std::wstring& root, const std::vector<s
 
 // ---- The program under test and the user at its prompt -------------------
 
-enum class Answer { Yes, No };
+// Every way a user can leave the prompt: its two buttons, the window's
+// close request, the dialog's Cancel command and the Escape key.
+enum class Answer { Yes, No, Close, Cancel, Escape };
 
 struct PromptButton {
     int id = 0;
@@ -78,6 +80,8 @@ struct CheckRun {
     bool exited = false; // within the time limits
     DWORD exitCode = STILL_ACTIVE;
     bool prompted = false;
+    // Close, Cancel or Escape left the box on screen, so No was clicked after it.
+    bool boxStayed = false;
     PromptSeen prompt;
     // Every other visible top-level window that appeared while the program
     // ran ("class 'title' pid N"), from any process.
@@ -88,8 +92,9 @@ struct CheckRun {
 // Starts the program under test with CreateProcessW and the command line
 // "<quoted program path><commandTail>" and plays the user: a prompt must
 // appear within 15 s or the program must have exited; the prompt is
-// recorded and answered; the program must then exit within 15 s. A program
-// still running after that is ended and reported as not exited.
+// recorded and answered; the program must then exit within 15 s. A box
+// that ignores Close, Cancel or Escape for 1.5 s gets No. A program still
+// running after the limits is ended and reported as not exited.
 CheckRun RunCheck(const std::wstring& commandTail, Answer answer);
 
 // Path of the program under test.
@@ -107,8 +112,8 @@ HWND FindPrompt(DWORD processId);
 // screen with the system's icons).
 void RecordPrompt(HWND dialog, PromptSeen& prompt);
 
-// Clicks Yes or No as a user would. False when the button is not there or
-// the click could not be sent.
+// Leaves the prompt as a user would with answer. False when the button it
+// needs is not there or the message could not be sent.
 bool AnswerPrompt(HWND dialog, Answer answer);
 
 // ---- The host application's stand-in -------------------------------------

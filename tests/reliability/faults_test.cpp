@@ -17,7 +17,6 @@
 
 #include "e2e_fixture.h"
 #include "e2e_support.h"
-#include "prompt_player.h"
 
 namespace {
 
@@ -43,13 +42,6 @@ std::string Lines(const std::vector<std::wstring>& lines)
         text += "\n  " + Narrow(line);
     }
     return text.empty() ? " (none)" : text;
-}
-
-std::string Describe(const reliability::PlayedRun& run)
-{
-    return "started " + std::to_string(run.started) + ", exited " + std::to_string(run.exited) +
-           ", exit code " + std::to_string(run.exitCode) + ", prompted " + std::to_string(run.prompted) +
-           ", " + std::to_string(run.milliseconds) + " ms, other windows:" + Lines(run.otherWindows);
 }
 
 // The lines only one of two sorted listings holds, marked "gone" or "new".
@@ -138,16 +130,16 @@ class Faults : public e2e::CheckFixture {
 
     // Answers Yes and checks what every run must give: exit code 0, the
     // prompt and nothing else on screen, the surroundings as before.
-    reliability::PlayedRun RunYes()
+    e2e::CheckRun RunYes()
     {
         std::vector<std::wstring> before = Around();
-        reliability::PlayedRun run = reliability::PlayCheck(e2e::kAccept, reliability::Gesture::Yes);
+        e2e::CheckRun run = e2e::RunCheck(e2e::kAccept, e2e::Answer::Yes);
         ExpectCleanEnd(run);
         ExpectAround(before);
         return run;
     }
 
-    static void ExpectCleanEnd(const reliability::PlayedRun& run)
+    static void ExpectCleanEnd(const e2e::CheckRun& run)
     {
         EXPECT_TRUE(run.started && run.exited) << Describe(run);
         EXPECT_EQ(run.exitCode, 0u) << Describe(run);
@@ -359,7 +351,7 @@ TEST_F(Faults, AMissingRoamingFolderIsMadeAgainAndTheAccountFileStillGoes)
     expected.push_back(RelativeTo(kUsers, roaming_) + L"/");
     std::sort(expected.begin(), expected.end());
 
-    reliability::PlayedRun run = reliability::PlayCheck(e2e::kAccept, reliability::Gesture::Yes);
+    e2e::CheckRun run = e2e::RunCheck(e2e::kAccept, e2e::Answer::Yes);
     ExpectAround(expected);
     DWORD madeAgain = GetFileAttributesW(roaming_.c_str());
     std::vector<std::wstring> inside = Snapshot(roaming_);
@@ -382,7 +374,7 @@ TEST_F(Faults, AMissingDocumentsFolderIsMadeAgainAndTheDataFolderStillGoes)
     expected.push_back(RelativeTo(kUsers, documents_) + L"/");
     std::sort(expected.begin(), expected.end());
 
-    reliability::PlayedRun run = reliability::PlayCheck(e2e::kAccept, reliability::Gesture::Yes);
+    e2e::CheckRun run = e2e::RunCheck(e2e::kAccept, e2e::Answer::Yes);
     ExpectAround(expected);
     DWORD madeAgain = GetFileAttributesW(documents_.c_str());
 
@@ -442,7 +434,7 @@ TEST_F(Faults, AHostStillWritingIntoTheDataFolder)
         }
         bool churning = Exists(dataFolder_ + L"\\Protokolle\\log-20.txt");
 
-        reliability::PlayedRun run = reliability::PlayCheck(e2e::kAccept, reliability::Gesture::Yes);
+        e2e::CheckRun run = e2e::RunCheck(e2e::kAccept, e2e::Answer::Yes);
 
         WriteTextFile(stopFile, "stop");
         bool writerEnded = WaitForSingleObject(process.hProcess, 10000) == WAIT_OBJECT_0;

@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "prompt_player.h"
+#include "e2e_support.h"
 #include "host_keys.h"
 #include "registry_fixture.h"
 
@@ -136,11 +136,32 @@ std::wstring Widen(const std::string& text)
     return wide;
 }
 
+// The answer from its name ("yes", "no", "close", "cancel", "escape"); false
+// when unknown.
+bool ParseGesture(const std::string& name, e2e::Answer& gesture)
+{
+    const struct {
+        const char* name;
+        e2e::Answer gesture;
+    } names[] = {{"yes", e2e::Answer::Yes},
+                 {"no", e2e::Answer::No},
+                 {"close", e2e::Answer::Close},
+                 {"cancel", e2e::Answer::Cancel},
+                 {"escape", e2e::Answer::Escape}};
+    for (const auto& entry : names) {
+        if (name == entry.name) {
+            gesture = entry.gesture;
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string Run(std::istringstream& words)
 {
     std::string gestureName;
-    reliability::Gesture gesture;
-    if (!(words >> gestureName) || !reliability::ParseGesture(gestureName, gesture)) {
+    e2e::Answer gesture;
+    if (!(words >> gestureName) || !ParseGesture(gestureName, gesture)) {
         return "error bad gesture";
     }
     std::string rest;
@@ -149,7 +170,7 @@ std::string Run(std::istringstream& words)
     std::wstring commandTail =
         equals == std::string::npos ? L" askfulluninstallation" : Widen(rest.substr(equals + 1));
 
-    reliability::PlayedRun run = reliability::PlayCheck(commandTail, gesture);
+    e2e::CheckRun run = e2e::RunCheck(commandTail, gesture);
     std::string json = "{\"started\":" + std::string(run.started ? "true" : "false") +
                        ",\"exited\":" + (run.exited ? "true" : "false") +
                        ",\"exitCode\":" + std::to_string(run.exitCode) +
