@@ -70,18 +70,6 @@ void LetWineDrawThePrompt()
 
 } // namespace
 
-std::string Narrow(const std::wstring& text)
-{
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                    nullptr);
-    std::string utf8(bytes > 0 ? bytes : 0, '\0');
-    if (bytes > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], bytes, nullptr,
-                            nullptr);
-    }
-    return utf8;
-}
-
 std::string Describe(const CheckRun& run)
 {
     std::string text = "started " + std::to_string(run.started) + ", exited " + std::to_string(run.exited) +

@@ -18,7 +18,6 @@ namespace e2e {
 // The command-line tail the uninstaller passes.
 extern const WCHAR kAccept[];
 
-std::string Narrow(const std::wstring& text);
 std::string Describe(const CheckRun& run);
 
 class CheckFixture : public ::testing::Test {

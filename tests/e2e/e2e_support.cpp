@@ -127,6 +127,21 @@ std::wstring Describe(HWND window)
 }
 
 // The screen's pixels under rect, as 32-bit BGRX rows.
+// The bitmap's pixels, top row first, as 32-bit BGRX; pixels has its size.
+void ReadPixels(HDC memory, HBITMAP bitmap, std::vector<DWORD>& pixels)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    BITMAP shape = {};
+    GetObject(bitmap, sizeof(shape), &shape);
+    info.bmiHeader.biWidth = shape.bmWidth;
+    info.bmiHeader.biHeight = -shape.bmHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    GetDIBits(memory, bitmap, 0, shape.bmHeight, pixels.data(), &info, DIB_RGB_COLORS);
+}
+
 std::vector<DWORD> CaptureScreen(const RECT& rect)
 {
     int width = rect.right - rect.left;
@@ -138,14 +153,7 @@ std::vector<DWORD> CaptureScreen(const RECT& rect)
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
     SelectObject(memory, old);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    GetDIBits(memory, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+    ReadPixels(memory, bitmap, pixels);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
@@ -167,14 +175,7 @@ std::vector<DWORD> RenderIcon(HICON icon, int width, int height, DWORD backgroun
     DeleteObject(brush);
     DrawIconEx(memory, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
     SelectObject(memory, old);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    GetDIBits(memory, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+    ReadPixels(memory, bitmap, pixels);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
@@ -264,6 +265,18 @@ bool HasLine(const std::wstring& file, const std::string& wanted)
 }
 
 } // namespace
+
+std::string Narrow(const std::wstring& text)
+{
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                    nullptr);
+    std::string utf8(bytes > 0 ? bytes : 0, '\0');
+    if (bytes > 0) {
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], bytes, nullptr,
+                            nullptr);
+    }
+    return utf8;
+}
 
 std::wstring RoamingAppData()
 {

@@ -24,6 +24,9 @@ std::wstring WorkFolder();
 // under test and the stand-in.
 std::wstring ProgramFolder();
 
+// text as UTF-8, for messages and files.
+std::string Narrow(const std::wstring& text);
+
 // ---- Files ---------------------------------------------------------------
 
 // path with "\\?\" in front, so that paths of any length can be used.

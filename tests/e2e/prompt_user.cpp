@@ -17,26 +17,14 @@
 
 namespace {
 
-std::string Utf8(const std::wstring& text)
-{
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                    nullptr);
-    std::string utf8(bytes > 0 ? bytes : 0, '\0');
-    if (bytes > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], bytes, nullptr,
-                            nullptr);
-    }
-    return utf8;
-}
-
 // One "text:" line per line of the message, so that line breaks show.
 std::string Describe(const e2e::PromptSeen& prompt)
 {
-    std::string text = "caption: " + Utf8(prompt.caption) + "\n";
+    std::string text = "caption: " + e2e::Narrow(prompt.caption) + "\n";
     size_t start = 0;
     for (;;) {
         size_t end = prompt.text.find(L'\n', start);
-        text += "text: " + Utf8(prompt.text.substr(start, end - start)) + "\n";
+        text += "text: " + e2e::Narrow(prompt.text.substr(start, end - start)) + "\n";
         if (end == std::wstring::npos) {
             break;
         }
@@ -44,9 +32,9 @@ std::string Describe(const e2e::PromptSeen& prompt)
     }
     text += "buttons:";
     for (const e2e::PromptButton& button : prompt.buttons) {
-        text += " \"" + Utf8(button.text) + "\" (id " + std::to_string(button.id) + ")";
+        text += " \"" + e2e::Narrow(button.text) + "\" (id " + std::to_string(button.id) + ")";
     }
-    text += "\nicon: " + Utf8(prompt.icon) + "\n";
+    text += "\nicon: " + e2e::Narrow(prompt.icon) + "\n";
     return text;
 }
 
