@@ -7,6 +7,7 @@
 
 #include "check/removal.h"
 #include "platform/fileprobe.h"
+#include "platform/late_bound.h"
 
 namespace {
 
@@ -144,7 +145,7 @@ void DeleteWithShell(const std::wstring& dataFolder)
     operation.wFunc = FO_DELETE;
     operation.pFrom = deletionList;
     operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
-    int result = SHFileOperationW(&operation);
+    int result = late::SHFileOperationW(&operation);
     // Result not examined: where the old folder is gone, the data folder
     // stays current and merely keeps itself from being removed.
     SetCurrentDirectoryW(previousFolder);
@@ -165,7 +166,7 @@ bool LeadsWhereListed(const WCHAR* path)
         return false;
     }
     FindClose(find);
-    std::wstring finalFolder = GetFinalPath(std::wstring(path, PathFindFileNameW(path) - path).c_str());
+    std::wstring finalFolder = GetFinalPath(std::wstring(path, late::PathFindFileNameW(path) - path).c_str());
     std::wstring finalFile = GetFinalPath(path);
     return !finalFolder.empty() && !finalFile.empty() && finalFile == JoinPath(finalFolder, entry.cFileName);
 }
@@ -209,13 +210,13 @@ void ClearDataFolder(const std::wstring& dataFolder)
 
 void RemoveDataFolder(WCHAR (&folderPath)[MAX_PATH])
 {
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+    if (FAILED(late::SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
                                 folderPath))) {
         return;
     }
     // A join that does not fit may leave the bare AppData folder or an empty
     // text behind: never form a pattern from those.
-    if (!PathAppendW(folderPath, kDataFolderName)) {
+    if (!late::PathAppendW(folderPath, kDataFolderName)) {
         return;
     }
     ClearDataFolder(std::wstring(folderPath));
@@ -236,11 +237,11 @@ void DeleteAccountFileAt(const WCHAR* path)
 
 void DeleteAccountFile(WCHAR (&folderPath)[MAX_PATH])
 {
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+    if (FAILED(late::SHGetFolderPathW(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
                                 folderPath))) {
         return;
     }
-    if (!PathAppendW(folderPath, kAccountFileName)) {
+    if (!late::PathAppendW(folderPath, kAccountFileName)) {
         return;
     }
     DeleteAccountFileAt(folderPath);

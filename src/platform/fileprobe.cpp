@@ -5,6 +5,7 @@
 #include <winternl.h>
 
 #include "platform/fileprobe.h"
+#include "platform/late_bound.h"
 
 namespace {
 
@@ -30,10 +31,10 @@ bool HasWineExports()
 bool HasWineRegistryKey()
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Wine", 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (late::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Wine", 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return false;
     }
-    RegCloseKey(key);
+    late::RegCloseKey(key);
     return true;
 }
 
