@@ -144,7 +144,8 @@ HWINSTA GetProcessWindowStation()
     return call ? call() : NotFound(static_cast<HWINSTA>(nullptr));
 }
 
-BOOL GetUserObjectInformationW(HANDLE object, int index, PVOID information, DWORD length, LPDWORD lengthNeeded)
+BOOL GetUserObjectInformationW(HANDLE object, int index, PVOID information, DWORD length,
+                               LPDWORD lengthNeeded)
 {
     auto call = LookUp<decltype(&::GetUserObjectInformationW)>(L"user32.dll", "GetUserObjectInformationW");
     return call ? call(object, index, information, length, lengthNeeded) : NotFound(FALSE);

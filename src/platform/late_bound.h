@@ -47,7 +47,8 @@ UINT RegisterWindowMessageA(LPCSTR name);
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 HWINSTA GetProcessWindowStation();
-BOOL GetUserObjectInformationW(HANDLE object, int index, PVOID information, DWORD length, LPDWORD lengthNeeded);
+BOOL GetUserObjectInformationW(HANDLE object, int index, PVOID information, DWORD length,
+                               LPDWORD lengthNeeded);
 
 // advapi32. Missing: ERROR_PROC_NOT_FOUND, nothing opened, read or written.
 LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, PHKEY result);

@@ -79,7 +79,8 @@ LONG ReadRegString(HKEY root, const WCHAR* subKey, const WCHAR* valueName, std::
     // One unit more than the probed byte count: twice the data's room, so a
     // zero unit follows whatever the read stores, terminated or not.
     std::vector<WCHAR> buffer(static_cast<size_t>(size) + 1, L'\0');
-    status = late::RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
+    status =
+        late::RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
     value.assign(buffer.data());
     late::RegCloseKey(key);
     return status;
@@ -93,8 +94,8 @@ LONG WriteRegValue(HKEY root, const WCHAR* subKey, const WCHAR* valueName, DWORD
     }
     HKEY key = nullptr;
     DWORD disposition = 0; // not examined: a new key and an existing one are written alike
-    LONG status = late::RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                                  &key, &disposition);
+    LONG status = late::RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                        nullptr, &key, &disposition);
     if (status != ERROR_SUCCESS) {
         return status;
     }
@@ -139,7 +140,7 @@ int EnumRegValues(HKEY root, const WCHAR* subKey, std::vector<std::wstring>& nam
         DWORD byteCount = kValueDataBytes;
         DWORD type = REG_NONE; // not examined: every type is kept as its raw bytes
         if (late::RegEnumValueW(key, index, &name[0], &nameUnits, nullptr, &type,
-                          reinterpret_cast<BYTE*>(&bytes[0]), &byteCount) != ERROR_SUCCESS) {
+                                reinterpret_cast<BYTE*>(&bytes[0]), &byteCount) != ERROR_SUCCESS) {
             break;
         }
         names.push_back(std::move(name));
