@@ -320,6 +320,9 @@ TEST_F(ExecutableFile, IsA32BitGuiProgramForWindows2000)
     // A terminal server gives the session its own folders and registry, not
     // the compatibility copies of a program that does not say it is aware.
     EXPECT_TRUE(pe().optional.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE);
+    // The image registers no SEH handler: a forged exception record can name
+    // none inside it.
+    EXPECT_TRUE(pe().optional.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_NO_SEH);
 }
 
 // The names imported from dll, as the import table lists them; "?" for a
