@@ -14,10 +14,10 @@ namespace {
 
 // A box on a window station without a display (session 0, a service, a
 // deployment tool's SYSTEM account) is never answered and would hold the
-// uninstall forever. Where the flags cannot be read, the box is not shown
-// either: only a station whose attributes this process may not read, or a
-// system without user32, fails the query, and neither is a desktop anyone
-// answers on; a skipped question deletes nothing, as No does.
+// uninstall forever. A query that fails counts as not visible: a process's
+// own station lets whoever may draw on it read its flags, so a failure means
+// no user32 or a station closed to this process; a question skipped there
+// deletes nothing, as No does, while a box nobody answers never ends.
 bool WindowStationVisible()
 {
     HWINSTA station = late::GetProcessWindowStation();

@@ -8,12 +8,23 @@ namespace {
 
 const NTSTATUS kProcedureNotFound = static_cast<NTSTATUS>(0xC000007A); // STATUS_PROCEDURE_NOT_FOUND
 
+// The flags that keep the dependencies of a DLL loaded by its full system
+// path in the system folder too. LOAD_LIBRARY_SEARCH_SYSTEM32 exists where
+// AddDllDirectory does (Windows 8, or 7 and Vista with their update), and
+// is refused elsewhere; there the altered search path starts with the DLL's
+// own folder instead of the program's.
+DWORD SystemDependencyFlags()
+{
+    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    if (kernel32 != nullptr && GetProcAddress(kernel32, "AddDllDirectory") != nullptr) {
+        return LOAD_LIBRARY_SEARCH_SYSTEM32;
+    }
+    return LOAD_WITH_ALTERED_SEARCH_PATH;
+}
+
 // A DLL already in the process, or else loaded by its full path in the
 // system folder: never found by a search that could reach the program's own
-// or the current folder. The altered search path takes the DLL's own
-// dependencies from the system folder too, on systems where the search
-// cannot be restricted to it (it exists since Windows 2000, unlike
-// LOAD_LIBRARY_SEARCH_SYSTEM32, and cannot be combined with it).
+// or the current folder.
 HMODULE LoadSystemDll(const WCHAR* name)
 {
     HMODULE module = GetModuleHandleW(name);
@@ -27,7 +38,7 @@ HMODULE LoadSystemDll(const WCHAR* name)
     }
     path[length] = L'\\';
     lstrcpyW(path + length + 1, name);
-    return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return LoadLibraryExW(path, nullptr, SystemDependencyFlags());
 }
 
 // The result of a missing advapi32 or shell32 call.
