@@ -211,7 +211,7 @@ void ClearDataFolder(const std::wstring& dataFolder)
 void RemoveDataFolder(WCHAR (&folderPath)[MAX_PATH])
 {
     if (FAILED(late::SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
-                                folderPath))) {
+                                      folderPath))) {
         return;
     }
     // A join that does not fit may leave the bare AppData folder or an empty
@@ -237,8 +237,8 @@ void DeleteAccountFileAt(const WCHAR* path)
 
 void DeleteAccountFile(WCHAR (&folderPath)[MAX_PATH])
 {
-    if (FAILED(late::SHGetFolderPathW(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
-                                folderPath))) {
+    if (FAILED(late::SHGetFolderPathW(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr,
+                                      SHGFP_TYPE_CURRENT, folderPath))) {
         return;
     }
     if (!late::PathAppendW(folderPath, kAccountFileName)) {
