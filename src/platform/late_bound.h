@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
 #include <shlobj.h>
 #include <winternl.h>
 
@@ -33,5 +34,32 @@ NTSTATUS NtQueryObject(HANDLE handle, OBJECT_INFORMATION_CLASS informationClass,
 
 // shell32. Missing: E_NOTIMPL, the buffer untouched.
 HRESULT SHGetFolderPathW(HWND owner, int csidl, HANDLE token, DWORD flags, LPWSTR path);
+
+// kernel32, the calls newer than Windows 2000 (the DLL is always there).
+// Missing: FALSE with ERROR_PROC_NOT_FOUND as the last error.
+BOOL SetDefaultDllDirectories(DWORD directoryFlags);
+BOOL SetDllDirectoryW(LPCWSTR pathName);
+BOOL SetProcessMitigationPolicy(PROCESS_MITIGATION_POLICY mitigationPolicy, PVOID buffer, SIZE_T length);
+
+// user32. Missing: 0 (no message id, not posted, no box shown, no window
+// station) or FALSE, with ERROR_PROC_NOT_FOUND as the last error.
+UINT RegisterWindowMessageA(LPCSTR name);
+BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+HWINSTA GetProcessWindowStation();
+BOOL GetUserObjectInformationW(HANDLE object, int index, PVOID information, DWORD length,
+                               LPDWORD lengthNeeded);
+
+// advapi32. Missing: ERROR_PROC_NOT_FOUND, nothing opened, read or written.
+LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, PHKEY result);
+LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options, REGSAM desired,
+                     LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
+LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size);
+LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
+LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameUnits, LPDWORD reserved, LPWSTR keyClass,
+                   LPDWORD classUnits, PFILETIME lastWriteTime);
+LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameUnits, LPDWORD reserved, LPDWORD type,
+                   LPBYTE data, LPDWORD size);
+LONG RegCloseKey(HKEY key);
 
 } // namespace late
