@@ -2,7 +2,7 @@
 
 #include "check/probes.h"
 #include "platform/fileprobe.h"
-#include "platform/helpers.h"
+#include "platform/registry.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/helpers.h"
+#include "platform/registry.h"
 #include "platform/late_bound.h"
 
 namespace {

@@ -403,7 +403,7 @@ struct SavedValue {
     }
 };
 
-TEST_F(Safety, AnAppDataFolderTooDeepForTheDataFolderPathDeletesNothingThere)
+TEST_F(Safety, ADataFolderPathBeyondMaxPathGoesAndNothingBesideIt)
 {
     // Deep enough that joining "\Corvanta\CorvantaMarbelQuint" passes 259 units.
     std::wstring deep = DeepRoot();
@@ -422,7 +422,7 @@ TEST_F(Safety, AnAppDataFolderTooDeepForTheDataFolderPathDeletesNothingThere)
     }
     SeedDataFolder();
     SeedAccountFile();
-    // Whatever the program does with the deep data folder, the rest stays.
+    // The deep data folder goes; everything beside it stays.
     std::vector<std::wstring> deepBefore = Snapshot(deep, {L"Corvanta\\CorvantaMarbelQuint"});
     std::vector<std::wstring> dataBefore = DataSnapshot();
 
@@ -444,6 +444,7 @@ TEST_F(Safety, AnAppDataFolderTooDeepForTheDataFolderPathDeletesNothingThere)
 
     EXPECT_TRUE(run.prompted) << Describe(run);
     EXPECT_EQ(Snapshot(deep, {L"Corvanta\\CorvantaMarbelQuint"}), deepBefore);
+    EXPECT_FALSE(Exists(deep + L"\\Corvanta\\CorvantaMarbelQuint"));
     EXPECT_EQ(DataSnapshot(), dataBefore);
     EXPECT_FALSE(Exists(accountFile_));
 }

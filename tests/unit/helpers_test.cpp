@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/helpers.h"
+#include "platform/registry.h"
+#include "platform/shell_folders.h"
 #include "registry_fixture.h"
 
 namespace {

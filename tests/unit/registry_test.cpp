@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/helpers.h"
+#include "platform/registry.h"
 #include "registry_fixture.h"
 
 namespace {

@@ -3,7 +3,8 @@
 #include <shlobj.h>
 #include <wchar.h>
 
-#include "platform/helpers.h"
+#include "platform/registry.h"
+#include "platform/shell_folders.h"
 #include "platform/late_bound.h"
 
 namespace {
