@@ -20,9 +20,9 @@
 // Opens the existing folder at path, an absolute path (drive letter or UNC;
 // not a device path, no wildcard) that may be longer than MAX_PATH, for
 // listing and for opening entries relative to it. Links on the way are
-// followed. While the handle is open, no other program may delete or rename
-// the folder. Returns INVALID_HANDLE_VALUE on failure or for any other path;
-// location then is empty, else it holds the folder's real location.
+// followed: this is where the user's folders are. Returns
+// INVALID_HANDLE_VALUE on failure or for any other path; location then is
+// empty, else it holds the folder's real location.
 HANDLE OpenFolderByPath(const WCHAR* path, std::wstring& location);
 
 // Opens the folder called name (matched as the file system matches names)
