@@ -147,40 +147,44 @@ run_case() {
       uninstaller=$! ;;
   esac
 
-  local prompted=0
+  # Whether the run is still going: the uninstaller's process, or for the
+  # panel run the installation folder, which goes only after the check ended.
+  running() {
+    if [ -n "$uninstaller" ]; then kill -0 "$uninstaller" 2>/dev/null; else [ -e "$instdir" ]; fi
+  }
+  local prompted=0 tenths=600
   if [ "$answer" != - ]; then
     if ended_within "$watcher" 60 && wait "$watcher"; then
       prompted=1
       run_wine "$bin/e2e_user.exe" answer "$answer" >/dev/null 2>&1 || fail "$name: could not click $answer"
     else
       fail "$name: no box appeared"
-      kill "$watcher" 2>/dev/null
+    fi
+  else
+    while running && kill -0 "$watcher" 2>/dev/null && [ "$tenths" -gt 0 ]; do
+      sleep 0.1
+      tenths=$((tenths - 1))
+    done
+    if ! kill -0 "$watcher" 2>/dev/null && wait "$watcher"; then
+      prompted=1
+      fail "$name: a box appeared"
+      # Answered No, so that the uninstaller can go on.
+      run_wine "$bin/e2e_user.exe" answer no >/dev/null 2>&1
     fi
   fi
-  # The end of the run: the uninstaller's process, or for the panel run the
-  # installation folder, which goes only after the check has ended.
+  kill "$watcher" 2>/dev/null
+  wait "$watcher" 2>/dev/null
   if [ -n "$uninstaller" ]; then
     if ended_within "$uninstaller" 60; then
       wait "$uninstaller" || status=$?
       [ "$status" = 0 ] || fail "$name: the uninstaller exited with $status"
     else
       fail "$name: the uninstaller did not end within 60 s"
+      kill "$uninstaller" 2>/dev/null
+      wait "$uninstaller" 2>/dev/null
     fi
   fi
   gone_within "$instdir" 60 || fail "$name: the installation folder is still there: $(ls "$instdir" | tr '\n' ' ')"
-  if [ "$answer" = - ]; then
-    if ! kill -0 "$watcher" 2>/dev/null; then
-      wait "$watcher" && { prompted=1; fail "$name: a box appeared"; }
-    fi
-    kill "$watcher" 2>/dev/null
-    # A box left open would hold the uninstaller: close it.
-    [ "$prompted" = 0 ] || run_wine "$bin/e2e_user.exe" answer no >/dev/null 2>&1
-  fi
-  wait "$watcher" 2>/dev/null
-  if [ -n "$uninstaller" ] && kill -0 "$uninstaller" 2>/dev/null; then
-    kill "$uninstaller" 2>/dev/null
-    wait "$uninstaller" 2>/dev/null
-  fi
 
   if [ "$prompted" = 1 ] && [ -f "$seen" ]; then
     sed 's/^/  box: /' "$seen"
