@@ -7,6 +7,8 @@
 #include "check/probes.h"
 #include "check/prompt.h"
 #include "check/removal.h"
+#include "platform/late_bound.h"
+#include "platform/process_guard.h"
 
 namespace {
 
@@ -14,10 +16,10 @@ namespace {
 // check does not wait for them.
 void RequestHostClose()
 {
-    UINT closeApp = RegisterWindowMessageA("Corvanta.MarbelQuint.CloseApp");
+    UINT closeApp = late::RegisterWindowMessageA("Corvanta.MarbelQuint.CloseApp");
     if (closeApp != 0) {
         // Result not examined: no instance may be running.
-        PostMessageW(HWND_BROADCAST, closeApp, 666, 0);
+        late::PostMessageW(HWND_BROADCAST, closeApp, 666, 0);
     }
 }
 
@@ -25,6 +27,11 @@ void RequestHostClose()
 
 int main(int argc, char** argv)
 {
+    // Before any DLL is searched for: the image imports only kernel32 and
+    // the C runtime, which are loaded already.
+    RestrictDllSearch();
+    EnforceRedirectionTrust();
+
     if (!IsFullUninstallRequest(argc, argv)) {
         return 0;
     }

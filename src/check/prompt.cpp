@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "check/prompt.h"
+#include "platform/late_bound.h"
 
 const WCHAR kPromptCaption[] = L"Corvanta Marbel-Quint";
 
@@ -9,7 +10,34 @@ const WCHAR kPromptText[] =
     L"ACHTUNG: Es werden alle Daten inklusive Ihrer Konto-Daten von diesem Rechner gel\u00F6scht!\n"
     L"Klicken Sie 'Nein', um nur das Programm zu entfernen.";
 
+namespace {
+
+// A box on a window station without a display (session 0, a service, a
+// deployment tool's SYSTEM account) is never answered and would hold the
+// uninstall forever. A query that fails counts as not visible: a process's
+// own station lets whoever may draw on it read its flags, so a failure means
+// no user32 or a station closed to this process; a question skipped there
+// deletes nothing, as No does, while a box nobody answers never ends.
+bool WindowStationVisible()
+{
+    HWINSTA station = late::GetProcessWindowStation();
+    if (station == nullptr) {
+        return false;
+    }
+    USEROBJECTFLAGS flags = {};
+    DWORD needed = 0;
+    if (!late::GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof(flags), &needed)) {
+        return false;
+    }
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+} // namespace
+
 bool AskFullUninstallation()
 {
-    return MessageBoxW(nullptr, kPromptText, kPromptCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    if (!WindowStationVisible()) {
+        return false;
+    }
+    return late::MessageBoxW(nullptr, kPromptText, kPromptCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }

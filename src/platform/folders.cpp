@@ -4,6 +4,7 @@
 #include <wchar.h>
 
 #include "platform/helpers.h"
+#include "platform/late_bound.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ const size_t kMaxExeNameUnits = 207;
 std::wstring GetSpecialFolderPath(int csidl)
 {
     std::vector<WCHAR> buffer(MAX_PATH, L'\0');
-    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer.data()))) {
+    if (FAILED(late::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer.data()))) {
         return std::wstring();
     }
     return std::wstring(buffer.data(), wcsnlen(buffer.data(), MAX_PATH));

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/helpers.h"
+#include "platform/late_bound.h"
 
 namespace {
 
@@ -47,13 +48,13 @@ int ReadRegValue(HKEY root, const WCHAR* subKey, const WCHAR* valueName, DWORD t
     }
 
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (late::RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return 0;
     }
     DWORD storedType = type;
     // Status not examined: callers preset data and read what is left in it.
-    RegQueryValueExW(key, valueName, nullptr, &storedType, data, &capacity);
-    RegCloseKey(key);
+    late::RegQueryValueExW(key, valueName, nullptr, &storedType, data, &capacity);
+    late::RegCloseKey(key);
     return 1;
 }
 
@@ -64,7 +65,7 @@ LONG ReadRegString(HKEY root, const WCHAR* subKey, const WCHAR* valueName, std::
         return ERROR_FILENAME_EXCED_RANGE;
     }
     HKEY key = nullptr;
-    LONG status = RegOpenKeyExW(root, path, 0, KEY_READ, &key);
+    LONG status = late::RegOpenKeyExW(root, path, 0, KEY_READ, &key);
     if (status != ERROR_SUCCESS) {
         return status;
     }
@@ -73,14 +74,15 @@ LONG ReadRegString(HKEY root, const WCHAR* subKey, const WCHAR* valueName, std::
     DWORD size = 260;
     // Status not examined: a probe that fails leaves 260, and the read below
     // reports the failure.
-    RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size);
+    late::RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size);
 
     // One unit more than the probed byte count: twice the data's room, so a
     // zero unit follows whatever the read stores, terminated or not.
     std::vector<WCHAR> buffer(static_cast<size_t>(size) + 1, L'\0');
-    status = RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
+    status =
+        late::RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
     value.assign(buffer.data());
-    RegCloseKey(key);
+    late::RegCloseKey(key);
     return status;
 }
 
@@ -92,34 +94,34 @@ LONG WriteRegValue(HKEY root, const WCHAR* subKey, const WCHAR* valueName, DWORD
     }
     HKEY key = nullptr;
     DWORD disposition = 0; // not examined: a new key and an existing one are written alike
-    LONG status = RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                                  &key, &disposition);
+    LONG status = late::RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                        nullptr, &key, &disposition);
     if (status != ERROR_SUCCESS) {
         return status;
     }
-    status = RegSetValueExW(key, valueName, 0, type, data, WrittenByteCount(type, data));
-    RegCloseKey(key);
+    status = late::RegSetValueExW(key, valueName, 0, type, data, WrittenByteCount(type, data));
+    late::RegCloseKey(key);
     return status == ERROR_SUCCESS ? 1 : status;
 }
 
 int EnumRegSubKeys(HKEY root, const WCHAR* subKey, std::vector<std::wstring>& names)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (late::RegOpenKeyExW(root, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return 0;
     }
     int appended = 0;
     for (DWORD index = 0;; ++index) {
         std::wstring name(kSubKeyNameUnits, L'\0');
         DWORD nameUnits = kSubKeyNameUnits;
-        if (RegEnumKeyExW(key, index, &name[0], &nameUnits, nullptr, nullptr, nullptr, nullptr) !=
+        if (late::RegEnumKeyExW(key, index, &name[0], &nameUnits, nullptr, nullptr, nullptr, nullptr) !=
             ERROR_SUCCESS) {
             break;
         }
         names.push_back(std::move(name));
         ++appended;
     }
-    RegCloseKey(key);
+    late::RegCloseKey(key);
     return appended;
 }
 
@@ -127,7 +129,7 @@ int EnumRegValues(HKEY root, const WCHAR* subKey, std::vector<std::wstring>& nam
                   std::vector<std::wstring>& data)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (late::RegOpenKeyExW(root, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return 0;
     }
     int appended = 0;
@@ -137,14 +139,14 @@ int EnumRegValues(HKEY root, const WCHAR* subKey, std::vector<std::wstring>& nam
         DWORD nameUnits = kValueNameUnits;
         DWORD byteCount = kValueDataBytes;
         DWORD type = REG_NONE; // not examined: every type is kept as its raw bytes
-        if (RegEnumValueW(key, index, &name[0], &nameUnits, nullptr, &type,
-                          reinterpret_cast<BYTE*>(&bytes[0]), &byteCount) != ERROR_SUCCESS) {
+        if (late::RegEnumValueW(key, index, &name[0], &nameUnits, nullptr, &type,
+                                reinterpret_cast<BYTE*>(&bytes[0]), &byteCount) != ERROR_SUCCESS) {
             break;
         }
         names.push_back(std::move(name));
         data.push_back(std::move(bytes));
         ++appended;
     }
-    RegCloseKey(key);
+    late::RegCloseKey(key);
     return appended;
 }

@@ -159,7 +159,12 @@ std::vector<std::wstring> CheckFixture::DataSnapshot() const
 
 CheckRun CheckFixture::Run(const std::wstring& commandTail, Answer answer)
 {
-    CheckRun run = RunCheck(commandTail, answer);
+    return Run(CheckStart{CheckProgram(), L""}, commandTail, answer);
+}
+
+CheckRun CheckFixture::Run(const CheckStart& start, const std::wstring& commandTail, Answer answer)
+{
+    CheckRun run = RunCheck(start, commandTail, answer);
     ExpectRunEndedCleanly(run);
     ExpectSurroundingsIntact();
     return run;

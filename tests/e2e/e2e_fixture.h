@@ -42,6 +42,7 @@ protected:
     // as it was: exit code 0, no window but the prompt, the canaries and the
     // neighbours of the data folder and of the account file.
     CheckRun Run(const std::wstring& commandTail, Answer answer);
+    CheckRun Run(const CheckStart& start, const std::wstring& commandTail, Answer answer);
     void ExpectRunEndedCleanly(const CheckRun& run);
     void ExpectSurroundingsIntact();
 

@@ -2,7 +2,7 @@
 // they lead to alone. Wine makes no links itself, so link_case.sh makes the
 // data folder with its links on the Linux side, runs this program and checks
 // afterwards the one target that no drive reaches; it also removes the links
-// (this program never deletes in the data folder: on Wine a deletion
+// (this program never deletes in the data folder itself: on Wine a deletion
 // through a link to a file deletes the file it leads to).
 #include <windows.h>
 
@@ -50,6 +50,10 @@ TEST_F(LinkedDataFolder, LinksLeadingOutsideLeaveTheirTargetsAlone)
     EXPECT_EQ(ReadTextFile(kOutside + L"\\Datei.txt"), kKeepText);
     EXPECT_EQ(ReadTextFile(kOutside + L"\\Ordner\\behalten.txt"), kKeepText);
     EXPECT_EQ(ReadTextFile(kOutside + L"\\Ordner\\Unterordner\\behalten.txt"), kKeepText);
+    // The links stay, and with them the data folder; everything else goes.
+    EXPECT_FALSE(Exists(dataFolder_ + L"\\Einstellungen.xml"));
+    EXPECT_FALSE(Exists(dataFolder_ + L"\\Backups"));
+    EXPECT_FALSE(Exists(accountFile_));
 }
 
 } // namespace

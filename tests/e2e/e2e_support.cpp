@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <psapi.h>
 #include <shlobj.h>
 
 #include <stdio.h>
@@ -67,6 +68,25 @@ void CollectSnapshot(const std::wstring& root, const std::wstring& relative,
         }
     } while (FindNextFileW(find, &entry));
     FindClose(find);
+}
+
+std::vector<LoadedModule> ModulesOf(HANDLE process)
+{
+    std::vector<LoadedModule> loaded;
+    HMODULE modules[512];
+    DWORD needed = 0;
+    if (!EnumProcessModules(process, modules, sizeof(modules), &needed)) {
+        return loaded;
+    }
+    for (DWORD i = 0; i < needed / sizeof(HMODULE) && i < ARRAYSIZE(modules); ++i) {
+        WCHAR path[MAX_PATH] = {};
+        MODULEINFO info = {};
+        if (GetModuleFileNameExW(process, modules[i], path, MAX_PATH) != 0 &&
+            GetModuleInformation(process, modules[i], &info, sizeof(info))) {
+            loaded.push_back({path, info.SizeOfImage});
+        }
+    }
+    return loaded;
 }
 
 // Text of a window of another process: asked for, so that controls answer too.
@@ -512,13 +532,18 @@ bool AnswerPrompt(HWND dialog, Answer answer)
 
 CheckRun RunCheck(const std::wstring& commandTail, Answer answer)
 {
+    return RunCheck(CheckStart{CheckProgram(), L""}, commandTail, answer);
+}
+
+CheckRun RunCheck(const CheckStart& start, const std::wstring& commandTail, Answer answer)
+{
     CheckRun run;
     std::set<HWND> known;
     for (HWND window : TopLevelWindows()) {
         known.insert(window);
     }
 
-    std::wstring program = CheckProgram();
+    const std::wstring& program = start.program;
     std::wstring commandLine = L"\"" + program + L"\"" + commandTail;
     std::vector<WCHAR> writable(commandLine.begin(), commandLine.end());
     writable.push_back(L'\0');
@@ -526,8 +551,9 @@ CheckRun RunCheck(const std::wstring& commandTail, Answer answer)
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
     DWORD started = GetTickCount();
-    if (!CreateProcessW(program.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    const WCHAR* currentFolder = start.currentFolder.empty() ? nullptr : start.currentFolder.c_str();
+    if (!CreateProcessW(program.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr, currentFolder,
+                        &startup, &process)) {
         return run;
     }
     run.started = true;
@@ -547,6 +573,7 @@ CheckRun RunCheck(const std::wstring& commandTail, Answer answer)
             }
             prompt = window;
             run.prompted = true;
+            run.modulesAtPrompt = ModulesOf(process.hProcess);
             RecordPrompt(window, run.prompt);
             AnswerPrompt(window, answer);
             answeredAt = GetTickCount();

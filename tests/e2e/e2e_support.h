@@ -78,6 +78,13 @@ struct PromptSeen {
     std::wstring iconDetail;      // how close each candidate icon came
 };
 
+// A module mapped in a process: where the loader says it came from, and the
+// size of the image that is really mapped.
+struct LoadedModule {
+    std::wstring path;
+    DWORD sizeOfImage = 0;
+};
+
 struct CheckRun {
     bool started = false;
     bool exited = false; // within the time limits
@@ -89,7 +96,17 @@ struct CheckRun {
     // Every other visible top-level window that appeared while the program
     // ran ("class 'title' pid N"), from any process.
     std::vector<std::wstring> otherWindows;
+    // The modules mapped in the program while its prompt was up (empty when
+    // there was no prompt or they could not be read).
+    std::vector<LoadedModule> modulesAtPrompt;
     DWORD milliseconds = 0;
+};
+
+// Which program file to start, and in which current folder (empty: the
+// test's own).
+struct CheckStart {
+    std::wstring program;
+    std::wstring currentFolder;
 };
 
 // Starts the program under test with CreateProcessW and the command line
@@ -99,6 +116,9 @@ struct CheckRun {
 // that ignores Close, Cancel or Escape for 1.5 s gets No. A program still
 // running after the limits is ended and reported as not exited.
 CheckRun RunCheck(const std::wstring& commandTail, Answer answer);
+
+// The same with another copy of the program or another current folder.
+CheckRun RunCheck(const CheckStart& start, const std::wstring& commandTail, Answer answer);
 
 // Path of the program under test.
 std::wstring CheckProgram();

@@ -18,6 +18,12 @@
 #define FULLCHECK_WIDEN2(x) L##x
 #define FULLCHECK_WIDEN(x) FULLCHECK_WIDEN2(x)
 
+// Windows 7 and later (and Wine): how the loader reads a manifest's
+// settings. Declared here because the build admits only Windows 2000 calls.
+extern "C" __declspec(dllimport) BOOL WINAPI
+    QueryActCtxSettingsW(DWORD flags, HANDLE context, PCWSTR settingsNameSpace, PCWSTR settingName,
+                         PWSTR buffer, SIZE_T units, SIZE_T* written);
+
 namespace {
 
 using Bytes = std::vector<unsigned char>;
@@ -311,14 +317,170 @@ TEST_F(ExecutableFile, IsA32BitGuiProgramForWindows2000)
     EXPECT_EQ(pe().optional.MajorOperatingSystemVersion, 5);
     EXPECT_EQ(pe().optional.MinorOperatingSystemVersion, 0);
     EXPECT_FALSE(pe().file.Characteristics & IMAGE_FILE_DLL);
+    // A terminal server gives the session its own folders and registry, not
+    // the compatibility copies of a program that does not say it is aware.
+    EXPECT_TRUE(pe().optional.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE);
+    // The image registers no SEH handler: a forged exception record can name
+    // none inside it.
+    EXPECT_TRUE(pe().optional.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_NO_SEH);
 }
 
-// Every Windows since 2000 has these; a runtime DLL would be missing on the user's machine.
-TEST_F(ExecutableFile, ImportsOnlySystemDlls)
+// The names imported from dll, as the import table lists them; "?" for a
+// thunk that cannot be read, "#N" for an import by ordinal.
+std::set<std::string> ImportedNames(const PeFile& pe, const std::string& dll)
 {
-    const std::set<std::string> expected = {"ADVAPI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL",
-                                            "SHELL32.DLL",  "SHLWAPI.DLL",  "USER32.DLL"};
+    std::set<std::string> names;
+    const IMAGE_DATA_DIRECTORY& dir = pe.optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (DWORD at = 0; dir.VirtualAddress != 0; at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        IMAGE_IMPORT_DESCRIPTOR d;
+        size_t offset = OffsetOf(pe, dir.VirtualAddress + at, sizeof d);
+        if (offset == SIZE_MAX || !ReadAt(pe.bytes, offset, d) || (d.Name == 0 && d.FirstThunk == 0)) {
+            break;
+        }
+        if (Upper(TextAt(pe, d.Name)) != dll) {
+            continue;
+        }
+        DWORD thunks = d.OriginalFirstThunk != 0 ? d.OriginalFirstThunk : d.FirstThunk;
+        for (DWORD t = thunks;; t += sizeof(DWORD)) {
+            DWORD thunk = 0;
+            size_t thunkOffset = OffsetOf(pe, t, sizeof thunk);
+            if (thunkOffset == SIZE_MAX || !ReadAt(pe.bytes, thunkOffset, thunk)) {
+                names.insert("?");
+                break;
+            }
+            if (thunk == 0) {
+                break;
+            }
+            if (thunk & IMAGE_ORDINAL_FLAG32) {
+                names.insert("#" + std::to_string(thunk & 0xFFFF));
+                continue;
+            }
+            std::string name = TextAt(pe, thunk + 2); // after the hint
+            names.insert(name.empty() ? "?" : name);
+        }
+    }
+    return names;
+}
+
+// Only DLLs that are loaded before main anyway: any other would be searched
+// for, beside the program too, before main restricts the search. Every other
+// system call is looked up at run time.
+TEST_F(ExecutableFile, ImportsOnlyKernel32AndTheCRuntime)
+{
+    const std::set<std::string> expected = {"KERNEL32.DLL", "MSVCRT.DLL"};
     EXPECT_EQ(ImportedDlls(pe()), expected);
+    EXPECT_EQ(pe().optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].VirtualAddress, 0u)
+        << "this toolchain's delay imports jump to 0 on their first call";
+}
+
+// The image must load on every Windows its subsystem version admits: each
+// name imported is one that Windows 2000 exports (a newer call is looked up
+// at run time). A name missing here must first be checked for its minimum
+// version, then added.
+TEST_F(ExecutableFile, ImportsNoCallNewerThanWindows2000)
+{
+    const struct {
+        const char* dll;
+        std::set<std::string> known;
+    } tables[] = {
+        {"KERNEL32.DLL",
+         {"CloseHandle",
+          "CompareFileTime",
+          "CreateDirectoryW",
+          "CreateEventW",
+          "CreateFileW",
+          "CreateSemaphoreW",
+          "DeleteCriticalSection",
+          "DeleteFileW",
+          "DeviceIoControl",
+          "DuplicateHandle",
+          "EnterCriticalSection",
+          "ExitProcess",
+          "FindClose",
+          "FindFirstFileExW",
+          "FindFirstFileW",
+          "FindNextFileW",
+          "FlushFileBuffers",
+          "FreeLibrary",
+          "GetCurrentDirectoryW",
+          "GetCurrentProcess",
+          "GetCurrentProcessId",
+          "GetCurrentThread",
+          "GetCurrentThreadId",
+          "GetFileAttributesExW",
+          "GetFileAttributesW",
+          "GetFileInformationByHandle",
+          "GetFileSize",
+          "GetFileSizeEx",
+          "GetFileType",
+          "GetFullPathNameW",
+          "GetLastError",
+          "GetModuleFileNameW",
+          "GetModuleHandleA",
+          "GetModuleHandleW",
+          "GetProcAddress",
+          "GetProcessHeap",
+          "GetStartupInfoA",
+          "GetSystemDirectoryW",
+          "GetSystemTimeAsFileTime",
+          "GetTempPathW",
+          "GetTickCount",
+          "GetVersionExW",
+          "GetWindowsDirectoryW",
+          "HeapAlloc",
+          "HeapFree",
+          "InitializeCriticalSection",
+          "InitializeCriticalSectionAndSpinCount",
+          "IsDBCSLeadByteEx",
+          "LeaveCriticalSection",
+          "LoadLibraryA",
+          "LoadLibraryExW",
+          "LoadLibraryW",
+          "LocalFree",
+          "MultiByteToWideChar",
+          "QueryPerformanceCounter",
+          "ReadFile",
+          "ReleaseSemaphore",
+          "RemoveDirectoryW",
+          "SetCurrentDirectoryW",
+          "SetFileAttributesW",
+          "SetFilePointer",
+          "SetLastError",
+          "SetUnhandledExceptionFilter",
+          "Sleep",
+          "TlsAlloc",
+          "TlsFree",
+          "TlsGetValue",
+          "TlsSetValue",
+          "VirtualProtect",
+          "VirtualQuery",
+          "WaitForSingleObject",
+          "WideCharToMultiByte",
+          "WriteFile",
+          "lstrcmpW",
+          "lstrcmpiW",
+          "lstrcpyW",
+          "lstrcpynW",
+          "lstrlenW"}},
+        {"MSVCRT.DLL", {"__getmainargs", "__initenv",  "__mb_cur_max",   "__p__acmdln",
+                        "__p__commode",  "__p__fmode", "__set_app_type", "__setusermatherr",
+                        "_amsg_exit",    "_cexit",     "_close",         "_errno",
+                        "_initterm",     "_iob",       "_onexit",        "_read",
+                        "_wfopen",       "_wfsopen",   "abort",          "atoi",
+                        "calloc",        "exit",       "fclose",         "fflush",
+                        "fprintf",       "fputc",      "fputs",          "fread",
+                        "free",          "fwrite",     "localeconv",     "malloc",
+                        "memchr",        "memcmp",     "memcpy",         "memmove",
+                        "memset",        "realloc",    "setlocale",      "signal",
+                        "strchr",        "strcmp",     "strerror",       "strlen",
+                        "strncmp",       "vfprintf",   "wcschr",         "wcscmp",
+                        "wcslen",        "wcsncmp",    "wcspbrk",        "wcsrchr"}},
+    };
+    for (const auto& table : tables) {
+        for (const std::string& name : ImportedNames(pe(), table.dll)) {
+            EXPECT_TRUE(table.known.count(name)) << table.dll << " " << name;
+        }
+    }
 }
 
 TEST_F(ExecutableFile, ManifestRunsAsInvokerWithCommonControls6)
@@ -348,6 +510,66 @@ TEST_F(ExecutableFile, ManifestRunsAsInvokerWithCommonControls6)
           Expected{"publicKeyToken", "6595b64144ccf1df"}, Expected{"language", "*"}}) {
         EXPECT_EQ(Attribute(identity, e.attribute), e.value) << e.attribute << " in " << identity;
     }
+}
+
+// No compatibility assistant and no version lies for a program whose name
+// says "uninstall": every Windows from Vista to 11 is declared supported.
+TEST_F(ExecutableFile, ManifestDeclaresEverySystemFromVistaTo11)
+{
+    Bytes data;
+    ASSERT_TRUE(ResourceData(pe(), kResourceManifest, 1, data));
+    std::string xml(data.begin(), data.end());
+
+    size_t compatibility = xml.find("<compatibility");
+    ASSERT_NE(compatibility, std::string::npos) << xml;
+    EXPECT_EQ(Attribute(ElementText(xml, "compatibility"), "xmlns"),
+              "urn:schemas-microsoft-com:compatibility.v1");
+    std::set<std::string> ids;
+    for (size_t at = xml.find("<supportedOS", compatibility); at != std::string::npos;
+         at = xml.find("<supportedOS", at + 1)) {
+        ids.insert(Attribute(ElementText(xml, "supportedOS", at), "Id"));
+    }
+    const std::set<std::string> expected = {
+        "{e2011457-1546-43c5-a5fe-008deee3d3f0}", // Vista
+        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", // 7
+        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", // 8
+        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", // 8.1
+        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", // 10 and 11
+    };
+    EXPECT_EQ(ids, expected);
+}
+
+// The box is drawn at the monitor's scale (sharp at 150 %): the settings are
+// read back as the loader reads them, from an activation context made of the
+// program's own manifest, so a wrong namespace shows as a missing setting.
+TEST_F(ExecutableFile, ManifestMakesTheProgramPerMonitorDpiAware)
+{
+    ACTCTXW request = {};
+    request.cbSize = sizeof(request);
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = path().c_str();
+    request.lpResourceName = MAKEINTRESOURCEW(1);
+    HANDLE context = CreateActCtxW(&request);
+    ASSERT_NE(context, INVALID_HANDLE_VALUE) << "the loader rejects the manifest: " << GetLastError();
+
+    const struct {
+        const WCHAR* nameSpace;
+        const WCHAR* name;
+        const WCHAR* value;
+    } settings[] = {
+        {L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware", L"true/pm"},
+        {L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness",
+         L"PerMonitorV2, PerMonitor"},
+    };
+    for (const auto& setting : settings) {
+        WCHAR value[64] = {};
+        SIZE_T written = 0;
+        EXPECT_TRUE(QueryActCtxSettingsW(0, context, setting.nameSpace, setting.name, value, ARRAYSIZE(value),
+                                         &written))
+            << "no setting " << setting.name;
+        EXPECT_EQ(std::wstring(value), setting.value);
+    }
+    ReleaseActCtx(context);
 }
 
 std::wstring VersionString(const Bytes& block, const WCHAR* key)

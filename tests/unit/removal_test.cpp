@@ -1,6 +1,7 @@
 // The removal of the data folder and the account file, against throw-away
 // folders in the sandbox's C:\users\<user> only. The link scenarios are made
-// by tests/unit/removal-links before every run (Wine cannot make links).
+// by tests/unit/removal-links before every run (Wine cannot make links), and
+// it checks afterwards that every link target survived.
 #include <windows.h>
 
 #include <shlobj.h>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "check/removal.h"
+#include "check/removal_steps.h"
 #include "registry_fixture.h"
 
 namespace {
@@ -131,196 +133,181 @@ class RemovalTest : public ::testing::Test {
 };
 
 // ---------------------------------------------------------------------------
-// Which paths may be cleared at all.
-
-TEST(IsDataFolderPathTest, OnlyAbsoluteDataFolderPaths)
-{
-    const struct {
-        const WCHAR* path;
-        bool expected;
-    } cases[] = {
-        {L"C:\\Users\\u\\AppData\\Roaming\\Corvanta\\CorvantaMarbelQuint", true},
-        {L"c:\\Corvanta\\CorvantaMarbelQuint", true},
-        {L"\\\\server\\share\\AppData\\Corvanta\\CorvantaMarbelQuint", true},
-        {L"", false},
-        {L"C:\\Users\\u\\AppData\\Roaming", false},
-        {L"C:\\Users\\u\\AppData\\Roaming\\", false},
-        {L"Corvanta\\CorvantaMarbelQuint", false},
-        {L"\\Corvanta\\CorvantaMarbelQuint", false},
-        {L"C:Corvanta\\CorvantaMarbelQuint", false},
-        {L"..\\Corvanta\\CorvantaMarbelQuint", false},
-        {L"\\\\?\\C:\\AppData\\Corvanta\\CorvantaMarbelQuint", false},
-        {L"\\\\.\\C:\\AppData\\Corvanta\\CorvantaMarbelQuint", false},
-        {L"\\\\\\Corvanta\\CorvantaMarbelQuint", false},
-        {L"C:\\AppData\\Corvanta\\CorvantaMarbelQuint\\", false},
-        {L"C:\\AppData\\Corvanta\\CorvantaMarbelQuint\\*", false},
-        {L"C:\\*\\Corvanta\\CorvantaMarbelQuint", false},
-        {L"C:\\AppData\\Corvanta\\CorvantaMarbelQuintX", false},
-        {L"C:\\AppData\\Corvanta\\CorvantaMarbelQuin", false},
-        {L"C:\\AppData\\NotCorvanta\\CorvantaMarbelQuint", false},
-        {L"C:\\AppData\\corvanta\\corvantamarbelquint", false},
-        {L"C:\\AppData\\Corvanta/CorvantaMarbelQuint", false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(IsDataFolderPath(c.path), c.expected) << "path: " << testing::PrintToString(c.path);
-    }
-}
-
-// ---------------------------------------------------------------------------
-// Clearing a data folder.
+// Clearing a data folder: everything inside goes, nothing else does.
 
 using ClearDataFolderTest = RemovalTest;
 
-TEST_F(ClearDataFolderTest, EverythingInsideGoesAndTheParentStays)
+TEST_F(ClearDataFolderTest, EverythingInsideGoesWhateverItsAttributesAndTheParentStays)
 {
     std::wstring data = root + L"\\" + kDataFolder;
-    for (const WCHAR* file : {L"a.txt", L"sub\\b.txt", L"sub\\deeper\\c.txt", L"hidden.txt"}) {
+    for (const WCHAR* file : {L"a.txt", L"sub\\b.txt", L"sub\\deeper\\c.txt", L"hidden.txt", L"system.txt",
+                              L"read-only.txt", L"read-only folder\\d.txt", L"Ümläut ✓ 𝄞.txt"}) {
         WriteFileText(data + L"\\" + file);
     }
     MakeFolder(data + L"\\empty");
     SetFileAttributesW((data + L"\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    SetFileAttributesW((data + L"\\system.txt").c_str(), FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN);
+    SetFileAttributesW((data + L"\\read-only.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW((data + L"\\read-only folder\\d.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW((data + L"\\read-only folder").c_str(), FILE_ATTRIBUTE_READONLY);
     WriteFileText(root + L"\\Corvanta\\sibling.txt");
     WriteFileText(root + L"\\Corvanta\\CorvantaMarbelQuint2\\neighbour.txt");
 
-    ClearDataFolder(data);
+    ClearDataFolderIn(root.c_str());
 
     EXPECT_FALSE(Exists(data));
     EXPECT_TRUE(Exists(root + L"\\Corvanta\\sibling.txt"));
     EXPECT_TRUE(Exists(root + L"\\Corvanta\\CorvantaMarbelQuint2\\neighbour.txt"));
 }
 
-TEST_F(ClearDataFolderTest, AFileHeldOpenStaysWithTheFolderAndTheRestGoes)
+TEST_F(ClearDataFolderTest, FoldersDeeperAndPathsLongerThanMaxPathGo)
 {
-    // Neither share mode lets others delete; the delete shows no dialog
-    // either way (under Xvfb a dialog would keep the call from returning).
-    // The shell stops at the first item it cannot delete, so the held file
-    // is named to come last in the listing.
+    std::wstring data = root + L"\\" + kDataFolder;
+    std::wstring deep = data;
+    while (deep.size() < 700) {
+        deep += L"\\" + std::wstring(20, L'd');
+    }
+    WriteFileText(deep + L"\\bottom.txt");
+    WriteFileText(data + L"\\" + std::wstring(255, L'n'));
+    WriteFileText(data + L"\\top.txt");
+
+    ClearDataFolderIn(root.c_str());
+
+    EXPECT_FALSE(Exists(data));
+}
+
+TEST_F(ClearDataFolderTest, AFileHeldOpenStaysWithItsFoldersAndTheRestGoes)
+{
+    // Neither share mode lets others delete.
     for (DWORD share : {DWORD(0), DWORD(FILE_SHARE_READ | FILE_SHARE_WRITE)}) {
         std::wstring data = root + L"\\" + kDataFolder;
-        std::wstring held = data + L"\\zz-held.txt";
+        std::wstring held = data + L"\\sub\\held.txt";
         WriteFileText(held);
-        WriteFileText(data + L"\\other.txt");
-        WriteFileText(data + L"\\sub\\other.txt");
+        WriteFileText(data + L"\\a.txt");
+        WriteFileText(data + L"\\sub\\z.txt");
+        WriteFileText(data + L"\\zz\\other.txt");
         HANDLE handle = CreateFileW(held.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(handle, INVALID_HANDLE_VALUE);
 
-        ClearDataFolder(data);
+        ClearDataFolderIn(root.c_str());
         CloseHandle(handle);
 
         EXPECT_EQ(ReadFileText(held), "data\n") << "share mode " << share;
-        EXPECT_FALSE(Exists(data + L"\\other.txt")) << "share mode " << share;
-        EXPECT_FALSE(Exists(data + L"\\sub")) << "share mode " << share;
+        for (const WCHAR* gone : {L"\\a.txt", L"\\sub\\z.txt", L"\\zz"}) {
+            EXPECT_FALSE(Exists(data + gone)) << "share mode " << share;
+        }
         RemoveTree(data);
     }
 }
 
-TEST_F(ClearDataFolderTest, AMissingDataFolderIsNotMade)
+TEST_F(ClearDataFolderTest, TheFolderStoredInAnotherCaseIsStillTheDataFolder)
 {
-    WriteFileText(root + L"\\Corvanta\\sibling.txt");
+    WriteFileText(root + L"\\corvanta\\CORVANTAMARBELQUINT\\a.txt");
 
-    ClearDataFolder(root + L"\\" + kDataFolder);
+    ClearDataFolderIn(root.c_str());
 
-    EXPECT_FALSE(Exists(root + L"\\" + kDataFolder));
-    EXPECT_TRUE(Exists(root + L"\\Corvanta\\sibling.txt"));
+    EXPECT_FALSE(Exists(root + L"\\corvanta\\CORVANTAMARBELQUINT"));
+    EXPECT_TRUE(Exists(root + L"\\corvanta"));
 }
 
-TEST_F(ClearDataFolderTest, OtherPathsAreLeftAlone)
+TEST_F(ClearDataFolderTest, NothingIsMadeOrDeletedWhereNoDataFolderIs)
 {
+    const struct {
+        const char* name;
+        const WCHAR* file; // made under root before the run, must survive it
+    } cases[] = {
+        {"no Corvanta folder", L"other.txt"},
+        {"no data folder", L"Corvanta\\sibling.txt"},
+        {"Corvanta is a file", L"Corvanta"},
+        {"the data folder is a file", L"Corvanta\\CorvantaMarbelQuint"},
+    };
+    for (const auto& c : cases) {
+        WriteFileText(root + L"\\" + c.file);
+
+        ClearDataFolderIn(root.c_str());
+
+        EXPECT_EQ(ReadFileText(root + L"\\" + c.file), "data\n") << c.name;
+        EXPECT_EQ(Exists(root + L"\\" + kDataFolder), std::wstring(c.file) == kDataFolder) << c.name;
+        RemoveTree(root);
+        MakeFolder(root);
+    }
+}
+
+TEST_F(ClearDataFolderTest, OnlyAnAbsoluteAppDataPathIsUsed)
+{
+    // The current folder holds a data folder too: a relative or device path,
+    // a wildcard or an empty text must reach neither.
     std::wstring data = root + L"\\" + kDataFolder;
     WriteFileText(data + L"\\data.txt");
-    WriteFileText(root + L"\\Corvanta\\sibling.txt");
-    WriteFileText(root + L"\\Other\\CorvantaMarbelQuint\\data.txt");
     WCHAR startFolder[MAX_PATH] = {};
     ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, startFolder), 0u);
     ASSERT_TRUE(SetCurrentDirectoryW(root.c_str()));
 
-    for (const std::wstring& path :
-         {root, root + L"\\Corvanta", data + L"\\", std::wstring(kDataFolder), L"\\\\?\\" + data,
-          root + L"\\Other\\CorvantaMarbelQuint", std::wstring()}) {
-        ClearDataFolder(path);
+    for (const std::wstring& path : {std::wstring(), std::wstring(L"."), std::wstring(L".\\"),
+                                     std::wstring(L"\\"), L"\\\\?\\" + root, L"\\\\.\\" + root, root + L"\\*",
+                                     root.substr(0, 2) + L"\\users\\?*", root.substr(2)}) {
+        ClearDataFolderIn(path.c_str());
     }
     SetCurrentDirectoryW(startFolder);
 
     EXPECT_TRUE(Exists(data + L"\\data.txt"));
-    EXPECT_TRUE(Exists(root + L"\\Corvanta\\sibling.txt"));
-    EXPECT_TRUE(Exists(root + L"\\Other\\CorvantaMarbelQuint\\data.txt"));
-}
-
-TEST_F(ClearDataFolderTest, ADataFolderThatIsAFileStays)
-{
-    WriteFileText(root + L"\\" + kDataFolder);
-
-    ClearDataFolder(root + L"\\" + kDataFolder);
-
-    EXPECT_EQ(ReadFileText(root + L"\\" + kDataFolder), "data\n");
-}
-
-TEST_F(ClearDataFolderTest, APathTooLongForTheShellKeepsEverything)
-{
-    // The shell joins names into MAX_PATH buffers, "\\*" included; on Wine a
-    // join that does not fit made it delete from the current folder instead.
-    std::wstring data = root + L"\\" + kDataFolder;
-    for (size_t length : {size_t(257), size_t(258), size_t(300)}) {
-        std::wstring longFile = data + L"\\" + std::wstring(length - data.size() - 1, L'n');
-        WriteFileText(data + L"\\a.txt");
-        WriteFileText(longFile);
-
-        ClearDataFolder(data);
-
-        bool fits = length + 2 < MAX_PATH;
-        EXPECT_EQ(Exists(data), !fits) << "path length " << length;
-        EXPECT_EQ(Exists(data + L"\\a.txt"), !fits) << "path length " << length;
-        EXPECT_EQ(Exists(longFile), !fits) << "path length " << length;
-        RemoveTree(data);
-    }
 }
 
 // ---------------------------------------------------------------------------
-// Links in or as the data folder: nothing inside is deleted, everything the
-// links lead to survives. removal-links also checks the targets afterwards.
+// Links at every level (made by removal-links). A link is never followed
+// below the AppData folder: it stays, with the folders that hold it, and
+// everything else in the data folder goes. removal-links checks the targets.
 
 struct LinkScenario {
-    const WCHAR* name;
-    const WCHAR* link; // inside the data folder; read through it afterwards
-    const char* linkText;
-    const char* dataText; // of data.txt in the data folder
+    const WCHAR* appData; // folder under RemovalLinks standing for AppData
+    std::vector<const WCHAR*> kept; // relative to the data folder
+    std::vector<const WCHAR*> gone;
 };
 
 void PrintTo(const LinkScenario& scenario, std::ostream* out)
 {
-    *out << testing::PrintToString(scenario.name);
+    *out << testing::PrintToString(scenario.appData);
 }
 
 class DataFolderLinkTest : public RemovalTest, public ::testing::WithParamInterface<LinkScenario> {};
 
-TEST_P(DataFolderLinkTest, NothingIsDeleted)
+TEST_P(DataFolderLinkTest, OnlyTheLinkAndWhatHoldsItStay)
 {
     const LinkScenario& scenario = GetParam();
-    std::wstring data = LinksRoot() + L"\\" + scenario.name + L"\\" + kDataFolder;
-    std::wstring link = data + L"\\" + scenario.link;
-    ASSERT_EQ(ReadFileText(link), scenario.linkText) << "run through tests/unit/removal-links";
+    std::wstring data = LinksRoot() + L"\\" + scenario.appData + L"\\" + kDataFolder;
+    for (const WCHAR* kept : scenario.kept) {
+        ASSERT_TRUE(Exists(data + L"\\" + kept)) << "run through tests/unit/removal-links";
+    }
 
-    ClearDataFolder(data);
+    ClearDataFolderIn((LinksRoot() + L"\\" + scenario.appData).c_str());
 
-    EXPECT_EQ(ReadFileText(data + L"\\data.txt"), scenario.dataText);
-    EXPECT_TRUE(Exists(data + L"\\sub\\data.txt"));
-    EXPECT_EQ(ReadFileText(link), scenario.linkText);
+    for (const WCHAR* kept : scenario.kept) {
+        EXPECT_TRUE(Exists(data + L"\\" + kept)) << testing::PrintToString(kept);
+    }
+    for (const WCHAR* gone : scenario.gone) {
+        EXPECT_FALSE(Exists(data + L"\\" + gone)) << testing::PrintToString(gone);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Links, DataFolderLinkTest,
-    ::testing::Values(LinkScenario{L"FolderLinkOffDrive", L"folder-link\\keep.txt", "keep\n", "data\n"},
-                      LinkScenario{L"FileLinkOffDrive", L"sub\\file-link.txt", "keep\n", "data\n"},
-                      LinkScenario{L"FolderLinkOnDrive", L"sub\\folder-link\\keep.txt", "keep\n", "data\n"},
-                      LinkScenario{L"FileLinkOnDrive", L"file-link.txt", "keep\n", "data\n"},
-                      // A link whose target's folder differs from the data folder only by case.
-                      LinkScenario{L"FileLinkCaseTwin", L"sub\\Secret.txt", "keep\n", "data\n"},
-                      // Even a link within the data folder stays: Wine removes no link alone.
-                      LinkScenario{L"FileLinkInside", L"data-link.txt", "data\n", "data\n"},
-                      // The data folder itself is a link to Elsewhere\RealData.
-                      LinkScenario{L"DataFolderLink", L"sub\\data.txt", "keep\n", "keep\n"}),
+    ::testing::Values(
+        LinkScenario{L"FolderLinkOffDrive", {L"folder-link\\keep.txt"}, {L"data.txt", L"sub"}},
+        LinkScenario{L"FileLinkOffDrive", {L"sub\\file-link.txt"}, {L"data.txt", L"sub\\data.txt"}},
+        LinkScenario{L"FolderLinkOnDrive", {L"sub\\folder-link\\keep.txt"}, {L"data.txt", L"sub\\data.txt"}},
+        LinkScenario{L"FileLinkOnDrive", {L"file-link.txt"}, {L"data.txt", L"sub"}},
+        // The link's target folder differs from the data folder only by case.
+        LinkScenario{L"FileLinkCaseTwin", {L"sub\\Secret.txt"}, {L"data.txt", L"sub\\data.txt"}},
+        // A dangling link once its target went: Exists cannot tell it is there.
+        LinkScenario{L"FileLinkInside", {L""}, {L"data.txt", L"sub"}},
+        LinkScenario{L"HardLinkOnDrive", {}, {L""}},
+        // The data folder itself, or Corvanta, is a link: nothing goes.
+        LinkScenario{L"DataFolderLink", {L"data.txt", L"sub\\data.txt"}, {}},
+        LinkScenario{L"CorvantaLink", {L"data.txt", L"sub\\data.txt"}, {}},
+        // A link at the AppData folder is followed.
+        LinkScenario{L"AppDataLink", {}, {L""}}),
     [](const ::testing::TestParamInfo<LinkScenario>& info) {
-        std::wstring name = info.param.name;
+        std::wstring name = info.param.appData;
         return std::string(name.begin(), name.end());
     });
 
@@ -335,49 +322,46 @@ TEST_F(DeleteAccountFileTest, APlainFileGoesWhateverTheCaseOfItsName)
         WriteFileText(root + L"\\" + stored);
         WriteFileText(root + L"\\other.mqd");
 
-        DeleteAccountFileAt((root + L"\\" + kAccountFile).c_str());
+        DeleteAccountFileIn(root.c_str());
 
         EXPECT_FALSE(Exists(root + L"\\" + stored)) << testing::PrintToString(stored);
         EXPECT_TRUE(Exists(root + L"\\other.mqd"));
     }
 }
 
-TEST_F(DeleteAccountFileTest, AnAbsentFileChangesNothing)
-{
-    WriteFileText(root + L"\\other.mqd");
-
-    DeleteAccountFileAt((root + L"\\" + kAccountFile).c_str());
-
-    EXPECT_TRUE(Exists(root + L"\\other.mqd"));
-    EXPECT_FALSE(Exists(root + L"\\" + kAccountFile));
-}
-
-TEST_F(DeleteAccountFileTest, AFileHeldOpenAgainstReadersStays)
+TEST_F(DeleteAccountFileTest, WhatCannotBeReadOrIsNoFileStays)
 {
     std::wstring account = root + L"\\" + kAccountFile;
+    WriteFileText(root + L"\\other.mqd");
+    DeleteAccountFileIn(root.c_str());
+    EXPECT_TRUE(Exists(root + L"\\other.mqd"));
+    EXPECT_FALSE(Exists(account)) << "absent: nothing is made";
+
+    WriteFileText(account + L"\\inside.txt");
+    DeleteAccountFileIn(root.c_str());
+    EXPECT_TRUE(Exists(account + L"\\inside.txt")) << "a folder of that name";
+    RemoveTree(account);
+
     WriteFileText(account);
-    for (DWORD share : {DWORD(0), DWORD(FILE_SHARE_WRITE | FILE_SHARE_DELETE)}) {
-        HANDLE held = CreateFileW(account.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileAttributesW(account.c_str(), FILE_ATTRIBUTE_READONLY);
+    DeleteAccountFileIn(root.c_str());
+    EXPECT_EQ(ReadFileText(account), "data\n") << "read-only";
+    SetFileAttributesW(account.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    // Held against readers, or with deletion.
+    for (DWORD share : {DWORD(0), DWORD(FILE_SHARE_WRITE | FILE_SHARE_DELETE), DWORD(FILE_SHARE_READ)}) {
+        DWORD access = share == FILE_SHARE_READ ? DWORD(DELETE) : DWORD(GENERIC_READ);
+        HANDLE held = CreateFileW(account.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
 
-        DeleteAccountFileAt(account.c_str());
+        DeleteAccountFileIn(root.c_str());
         CloseHandle(held);
 
         EXPECT_EQ(ReadFileText(account), "data\n") << "share mode " << share;
     }
 }
 
-TEST_F(DeleteAccountFileTest, AFolderOfThatNameStays)
-{
-    std::wstring account = root + L"\\" + kAccountFile;
-    WriteFileText(account + L"\\inside.txt");
-
-    DeleteAccountFileAt(account.c_str());
-
-    EXPECT_TRUE(Exists(account + L"\\inside.txt"));
-}
-
-TEST_F(DeleteAccountFileTest, ALinkStaysAndItsTargetSurvives)
+TEST_F(DeleteAccountFileTest, ALinkStaysAndALinkedDocumentsFolderIsFollowed)
 {
     // AccountLink: a link to a file on no drive. AccountCaseTwin: a link to
     // "meine konten.mqd" beside it, which Windows would call the same name.
@@ -385,10 +369,13 @@ TEST_F(DeleteAccountFileTest, ALinkStaysAndItsTargetSurvives)
         std::wstring account = LinksRoot() + L"\\" + scenario + L"\\" + kAccountFile;
         ASSERT_EQ(ReadFileText(account), "keep\n") << "run through tests/unit/removal-links";
 
-        DeleteAccountFileAt(account.c_str());
+        DeleteAccountFileIn((LinksRoot() + L"\\" + scenario).c_str());
 
         EXPECT_EQ(ReadFileText(account), "keep\n") << testing::PrintToString(scenario);
     }
+    ASSERT_TRUE(Exists(LinksRoot() + L"\\DocumentsLink\\" + kAccountFile));
+    DeleteAccountFileIn((LinksRoot() + L"\\DocumentsLink").c_str());
+    EXPECT_FALSE(Exists(LinksRoot() + L"\\FollowedDocuments\\" + kAccountFile));
 }
 
 // ---------------------------------------------------------------------------
@@ -515,41 +502,37 @@ TEST_F(RemoveUserDataTest, WithoutADataFolderTheAccountFileStillGoes)
     EXPECT_FALSE(Exists(documents + L"\\" + kAccountFile));
 }
 
-TEST_F(RemoveUserDataTest, ALinkInTheDataFolderKeepsItButTheAccountFileGoes)
+TEST_F(RemoveUserDataTest, RedirectedToALinkedCorvantaNothingThereGoesButTheAccountFileDoes)
 {
-    std::wstring appData = LinksRoot() + L"\\FileLinkOffDrive";
+    std::wstring appData = LinksRoot() + L"\\CorvantaLink";
     std::wstring documents = root + L"\\Documents";
-    ASSERT_TRUE(Exists(appData + L"\\" + kDataFolder)) << "run through tests/unit/removal-links";
+    ASSERT_TRUE(Exists(appData + L"\\" + kDataFolder + L"\\data.txt")) << "run through tests/unit/removal-links";
     ASSERT_NO_FATAL_FAILURE(Redirect(appData, documents));
     WriteFileText(documents + L"\\" + kAccountFile);
 
     RemoveUserData();
 
-    EXPECT_TRUE(Exists(appData + L"\\" + kDataFolder + L"\\data.txt"));
-    EXPECT_EQ(ReadFileText(appData + L"\\" + kDataFolder + L"\\sub\\file-link.txt"), "keep\n");
+    EXPECT_EQ(ReadFileText(appData + L"\\" + kDataFolder + L"\\data.txt"), "keep\n");
     EXPECT_FALSE(Exists(documents + L"\\" + kAccountFile));
 }
 
-TEST_F(RemoveUserDataTest, AnOverLongDataFolderPathTouchesNothing)
+TEST_F(RemoveUserDataTest, ADataFolderPathLongerThanMaxPathGoesAndNothingElse)
 {
-    // AppData of 240 units: joined with the data folder's 29 it no longer
-    // fits 259. Everything in that AppData folder must survive, the data
-    // folder included; the account file is still handled.
+    // AppData of 240 units: the data folder's path is 270 units long.
     std::wstring appData = root;
     while (240 - appData.size() > 42) {
         appData += L"\\" + std::wstring(40, L'x');
     }
     appData += L"\\" + std::wstring(240 - appData.size() - 1, L'y');
     ASSERT_EQ(appData.size(), 240u);
-    ASSERT_GT(appData.size() + 1 + lstrlenW(kDataFolder), 259u);
     std::wstring documents = root + L"\\Documents";
     ASSERT_NO_FATAL_FAILURE(Redirect(appData, documents));
     const std::wstring kept[] = {appData + L"\\other.txt", appData + L"\\Corvanta\\other.txt",
-                                 appData + L"\\" + kDataFolder + L"\\data.txt",
                                  appData.substr(0, appData.rfind(L'\\')) + L"\\beside.txt"};
     for (const std::wstring& file : kept) {
         WriteFileText(file);
     }
+    WriteFileText(appData + L"\\" + kDataFolder + L"\\data.txt");
     WriteFileText(documents + L"\\" + kAccountFile);
 
     RemoveUserData();
@@ -557,6 +540,7 @@ TEST_F(RemoveUserDataTest, AnOverLongDataFolderPathTouchesNothing)
     for (const std::wstring& file : kept) {
         EXPECT_TRUE(Exists(file)) << file.size() << " units";
     }
+    EXPECT_FALSE(Exists(appData + L"\\" + kDataFolder));
     EXPECT_FALSE(Exists(documents + L"\\" + kAccountFile));
 }
 
