@@ -2,8 +2,10 @@
 //
 //   e2e_user.exe wait RESULT-FILE [SECONDS]
 //       waits (15 s unless told) for the prompt of FullUninstallCheck.exe and
-//       writes what it shows to RESULT-FILE (UTF-8); exit code 0 when it came,
-//       1 when not.
+//       writes what it shows to RESULT-FILE (UTF-8): the caption, one "text:"
+//       line per line of the message, the buttons as drawn (the mnemonic
+//       marker '&' taken out) with their ids, and the icon; exit code 0 when
+//       it came, 1 when not.
 //   e2e_user.exe answer yes|no
 //       clicks Yes or No in the prompt on screen; 0 when clicked, 1 when no
 //       prompt or button was there.
@@ -16,6 +18,20 @@
 #include "e2e_support.h"
 
 namespace {
+
+// A button's label as the user sees it: "&Ja" is drawn "Ja" (J underlined),
+// "&&" as one '&'.
+std::wstring Drawn(const std::wstring& label)
+{
+    std::wstring drawn;
+    for (size_t i = 0; i < label.size(); ++i) {
+        if (label[i] == L'&' && i + 1 < label.size()) {
+            ++i;
+        }
+        drawn += label[i];
+    }
+    return drawn;
+}
 
 // One "text:" line per line of the message, so that line breaks show.
 std::string Describe(const e2e::PromptSeen& prompt)
@@ -31,8 +47,11 @@ std::string Describe(const e2e::PromptSeen& prompt)
         start = end + 1;
     }
     text += "buttons:";
+    const char* separator = " ";
     for (const e2e::PromptButton& button : prompt.buttons) {
-        text += " \"" + e2e::Narrow(button.text) + "\" (id " + std::to_string(button.id) + ")";
+        text += separator;
+        text += "\"" + e2e::Narrow(Drawn(button.text)) + "\" (id " + std::to_string(button.id) + ")";
+        separator = ", ";
     }
     text += "\nicon: " + e2e::Narrow(prompt.icon) + "\n";
     return text;
