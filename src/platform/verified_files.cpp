@@ -154,10 +154,10 @@ HANDLE OpenEntryWhereListed(HANDLE parent, const std::wstring& parentLocation, c
     return handle;
 }
 
-// The stored name of the entry that the file system matches with name, and
-// its attributes; empty when there is none. Asks parent once: a folder
-// handle keeps the first name it was asked for.
-std::wstring FindStoredName(HANDLE parent, const WCHAR* name, ULONG& attributes)
+// The stored name of the entry that the file system matches with name, with
+// its attributes and file id as listed; empty when there is none. Asks parent
+// once: a folder handle keeps the first name it was asked for.
+std::wstring FindStoredName(HANDLE parent, const WCHAR* name, ULONG& attributes, LONGLONG& fileId)
 {
     std::wstring mask(name);
     if (mask.empty() || mask.size() > MAX_PATH) {
@@ -167,30 +167,32 @@ std::wstring FindStoredName(HANDLE parent, const WCHAR* name, ULONG& attributes)
     maskString.Buffer = const_cast<PWSTR>(mask.c_str());
     maskString.Length = static_cast<USHORT>(mask.size() * sizeof(WCHAR));
     maskString.MaximumLength = maskString.Length;
-    std::vector<BYTE> buffer(sizeof(FILE_DIRECTORY_INFORMATION) + 2 * MAX_PATH * sizeof(WCHAR));
+    std::vector<BYTE> buffer(sizeof(FILE_ID_FULL_DIR_INFORMATION) + 2 * MAX_PATH * sizeof(WCHAR));
     IO_STATUS_BLOCK io;
     NTSTATUS status = late::NtQueryDirectoryFile(parent, nullptr, nullptr, nullptr, &io, buffer.data(),
-                                                 static_cast<ULONG>(buffer.size()), FileDirectoryInformation, TRUE,
-                                                 &maskString, TRUE);
+                                                 static_cast<ULONG>(buffer.size()), FileIdFullDirectoryInformation,
+                                                 TRUE, &maskString, TRUE);
     if (!NT_SUCCESS(status) || io.Information == 0) {
         return std::wstring();
     }
-    const FILE_DIRECTORY_INFORMATION* entry = reinterpret_cast<const FILE_DIRECTORY_INFORMATION*>(buffer.data());
+    const FILE_ID_FULL_DIR_INFORMATION* entry = reinterpret_cast<const FILE_ID_FULL_DIR_INFORMATION*>(buffer.data());
     attributes = entry->FileAttributes;
+    fileId = entry->FileId.QuadPart;
     return std::wstring(entry->FileName, entry->FileNameLength / sizeof(WCHAR));
 }
 
-// Every entry of folder but "." and "..", with its attributes. False when the
-// listing ended early; what was listed until then is kept.
-bool ListFolder(HANDLE folder, std::vector<std::wstring>& names, std::vector<ULONG>& attributes)
+// Every entry of folder but "." and "..", with its attributes and file id.
+// False when the listing ended early; what was listed until then is kept.
+bool ListFolder(HANDLE folder, std::vector<std::wstring>& names, std::vector<ULONG>& attributes,
+                std::vector<LONGLONG>& fileIds)
 {
     std::vector<BYTE> buffer(64 * 1024);
     BOOLEAN restart = TRUE;
     for (;;) {
         IO_STATUS_BLOCK io;
         NTSTATUS status = late::NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, buffer.data(),
-                                                     static_cast<ULONG>(buffer.size()), FileDirectoryInformation,
-                                                     FALSE, nullptr, restart);
+                                                     static_cast<ULONG>(buffer.size()),
+                                                     FileIdFullDirectoryInformation, FALSE, nullptr, restart);
         restart = FALSE;
         if (status == kStatusNoMoreFiles) {
             return true;
@@ -200,12 +202,13 @@ bool ListFolder(HANDLE folder, std::vector<std::wstring>& names, std::vector<ULO
         }
         size_t offset = 0;
         for (;;) {
-            const FILE_DIRECTORY_INFORMATION* entry =
-                reinterpret_cast<const FILE_DIRECTORY_INFORMATION*>(buffer.data() + offset);
+            const FILE_ID_FULL_DIR_INFORMATION* entry =
+                reinterpret_cast<const FILE_ID_FULL_DIR_INFORMATION*>(buffer.data() + offset);
             std::wstring name(entry->FileName, entry->FileNameLength / sizeof(WCHAR));
             if (!IsDotEntry(name)) {
                 names.push_back(name);
                 attributes.push_back(entry->FileAttributes);
+                fileIds.push_back(entry->FileId.QuadPart);
             }
             if (entry->NextEntryOffset == 0) {
                 break;
@@ -215,12 +218,35 @@ bool ListFolder(HANDLE folder, std::vector<std::wstring>& names, std::vector<ULO
     }
 }
 
+// Whether the handle's file id is the one its parent listed. Where a
+// platform follows links on open, an entry swapped for a link between the
+// listing and the open yields another file, with another id. Ids of 0 (file
+// systems without them) are not compared.
+bool HasListedId(HANDLE handle, LONGLONG listedId)
+{
+    IO_STATUS_BLOCK io;
+    FILE_INTERNAL_INFORMATION internal;
+    if (!NT_SUCCESS(late::NtQueryInformationFile(handle, &io, &internal, sizeof(internal), FileInternalInformation))) {
+        return false;
+    }
+    return listedId == 0 || internal.IndexNumber.QuadPart == 0 || internal.IndexNumber.QuadPart == listedId;
+}
+
+// Whether the folder open as handle is the entry that its parent listed, of
+// the same kind: a listing that showed a reparse point where the handle shows
+// none (or the reverse) means a swap, or a platform that followed a link.
+bool IsListedFolder(HANDLE handle, ULONG listedAttributes, LONGLONG listedId, FILE_ATTRIBUTE_TAG_INFORMATION& tag)
+{
+    return QueryAttributeTag(handle, tag) && (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !((tag.FileAttributes ^ listedAttributes) & FILE_ATTRIBUTE_REPARSE_POINT) && HasListedId(handle, listedId);
+}
+
 size_t DeleteContentsAtDepth(HANDLE folder, const std::wstring& location, int depth);
 
 // Deletes one listed entry of folder and everything inside it. False when
 // anything of it stays.
 bool DeleteEntry(HANDLE folder, const std::wstring& location, const std::wstring& name, ULONG listedAttributes,
-                 int depth)
+                 LONGLONG listedId, int depth)
 {
     if (!(listedAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         // Opened as it is, a link to a file goes as a link; no attribute
@@ -230,7 +256,7 @@ bool DeleteEntry(HANDLE folder, const std::wstring& location, const std::wstring
         if (file == INVALID_HANDLE_VALUE) {
             return false;
         }
-        bool deleted = DeleteOpenEntry(file, true);
+        bool deleted = HasListedId(file, listedId) && DeleteOpenEntry(file, true);
         CloseHandle(file);
         return deleted;
     }
@@ -241,7 +267,7 @@ bool DeleteEntry(HANDLE folder, const std::wstring& location, const std::wstring
     }
     bool deleted = false;
     FILE_ATTRIBUTE_TAG_INFORMATION tag;
-    if (QueryAttributeTag(child, tag)) {
+    if (IsListedFolder(child, listedAttributes, listedId, tag)) {
         if (IsLink(tag)) {
             // Opened as itself: deleting it removes the link, never its target.
             deleted = DeleteOpenEntry(child, true);
@@ -258,10 +284,11 @@ size_t DeleteContentsAtDepth(HANDLE folder, const std::wstring& location, int de
 {
     std::vector<std::wstring> names;
     std::vector<ULONG> attributes;
-    bool listedAll = ListFolder(folder, names, attributes);
+    std::vector<LONGLONG> fileIds;
+    bool listedAll = ListFolder(folder, names, attributes, fileIds);
     size_t left = listedAll ? 0 : 1;
     for (size_t i = 0; i < names.size(); ++i) {
-        if (!DeleteEntry(folder, location, names[i], attributes[i], depth)) {
+        if (!DeleteEntry(folder, location, names[i], attributes[i], fileIds[i], depth)) {
             ++left;
         }
     }
@@ -337,7 +364,8 @@ HANDLE OpenVerifiedFolder(HANDLE parent, const std::wstring& parentLocation, con
 {
     location.clear();
     ULONG attributes = 0;
-    std::wstring storedName = FindStoredName(parent, name, attributes);
+    LONGLONG fileId = 0;
+    std::wstring storedName = FindStoredName(parent, name, attributes, fileId);
     if (storedName.empty() || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return INVALID_HANDLE_VALUE;
     }
@@ -348,7 +376,7 @@ HANDLE OpenVerifiedFolder(HANDLE parent, const std::wstring& parentLocation, con
         return INVALID_HANDLE_VALUE;
     }
     FILE_ATTRIBUTE_TAG_INFORMATION tag;
-    if (!QueryAttributeTag(folder, tag) || IsLink(tag)) {
+    if (!IsListedFolder(folder, attributes, fileId, tag) || IsLink(tag)) {
         CloseHandle(folder);
         return INVALID_HANDLE_VALUE;
     }
@@ -359,7 +387,8 @@ HANDLE OpenVerifiedFolder(HANDLE parent, const std::wstring& parentLocation, con
 HANDLE OpenVerifiedFile(HANDLE parent, const std::wstring& parentLocation, const WCHAR* name)
 {
     ULONG attributes = 0;
-    std::wstring storedName = FindStoredName(parent, name, attributes);
+    LONGLONG fileId = 0;
+    std::wstring storedName = FindStoredName(parent, name, attributes, fileId);
     if (storedName.empty() || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return INVALID_HANDLE_VALUE;
     }
@@ -369,7 +398,7 @@ HANDLE OpenVerifiedFile(HANDLE parent, const std::wstring& parentLocation, const
         return INVALID_HANDLE_VALUE;
     }
     FILE_ATTRIBUTE_TAG_INFORMATION tag;
-    if (!QueryAttributeTag(file, tag) || IsLink(tag)) {
+    if (!QueryAttributeTag(file, tag) || IsLink(tag) || !HasListedId(file, fileId)) {
         CloseHandle(file);
         return INVALID_HANDLE_VALUE;
     }
