@@ -15,6 +15,7 @@ const NTSTATUS kStatusInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003);
 const NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000D);
 const NTSTATUS kStatusInvalidDeviceRequest = static_cast<NTSTATUS>(0xC0000010);
 const NTSTATUS kStatusNotSupported = static_cast<NTSTATUS>(0xC00000BB);
+const NTSTATUS kStatusNameTooLong = static_cast<NTSTATUS>(0xC0000106);
 const NTSTATUS kStatusCannotDelete = static_cast<NTSTATUS>(0xC0000121);
 
 // Not in this toolchain's winternl.h.
@@ -107,7 +108,7 @@ NTSTATUS OpenNamed(HANDLE root, const std::wstring& name, ACCESS_MASK access, UL
                    HANDLE& handle)
 {
     if (name.size() > kMaxNameUnits) {
-        return kStatusInvalidParameter;
+        return kStatusNameTooLong;
     }
     UNICODE_STRING objectName;
     objectName.Buffer = const_cast<PWSTR>(name.c_str());
