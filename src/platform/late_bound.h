@@ -12,7 +12,6 @@
 
 #include <windows.h>
 
-#include <shellapi.h>
 #include <shlobj.h>
 #include <winternl.h>
 
