@@ -69,11 +69,7 @@ void CheckFixture::SetUp()
     ASSERT_TRUE(Exists(CheckProgram())) << Narrow(CheckProgram());
     LetWineDrawThePrompt();
 
-    ClearHostKeys();
-    if (dataFolderIsOurs_) {
-        RemoveTree(dataFolder_);
-    }
-    RemoveTree(accountFile_);
+    ClearDataAndKeys();
     for (const std::wstring& name : kRoamingNeighbours) {
         ASSERT_TRUE(WriteTextFile(roaming_ + L"\\" + name, "neighbour"));
     }
@@ -87,17 +83,22 @@ void CheckFixture::SetUp()
 void CheckFixture::TearDown()
 {
     StopHost(host_);
-    ClearHostKeys();
-    if (dataFolderIsOurs_) {
-        RemoveTree(dataFolder_);
-    }
-    RemoveTree(accountFile_);
+    ClearDataAndKeys();
     for (const std::wstring& name : kRoamingNeighbours) {
         RemoveNeighbour(roaming_, name);
     }
     for (const std::wstring& name : kDocumentNeighbours) {
         RemoveNeighbour(documents_, name);
     }
+}
+
+void CheckFixture::ClearDataAndKeys()
+{
+    ClearHostKeys();
+    if (dataFolderIsOurs_) {
+        RemoveTree(dataFolder_);
+    }
+    RemoveTree(accountFile_);
 }
 
 void CheckFixture::SeedDataFolder()

@@ -58,6 +58,10 @@ class CheckFixture : public ::testing::Test {
     HostStandIn host_;
 
   private:
+    // The registry values the check reads, the data folder (when ours) and
+    // the account file.
+    void ClearDataAndKeys();
+
     bool dataFolderIsOurs_;
     std::vector<std::wstring> roamingBefore_;
     std::vector<std::wstring> documentsBefore_;

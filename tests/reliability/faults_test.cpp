@@ -112,6 +112,24 @@ class Faults : public e2e::CheckFixture {
         return run;
     }
 
+    // Seeds a data file and the account file, moves the user folder aside
+    // and answers Yes: around the data only that folder may come back;
+    // madeAgain receives the attributes of what came back.
+    void RunYesWithout(const std::wstring& folder, DWORD& madeAgain)
+    {
+        ASSERT_TRUE(WriteTextFile(dataFolder_ + L"\\Konto.db", "data"));
+        SeedAccountFile();
+        ASSERT_TRUE(MoveFileW(folder.c_str(), (folder + kSavedSuffix).c_str())) << GetLastError();
+        std::vector<std::wstring> expected = Around();
+        expected.push_back(RelativeTo(kUsers, folder) + L"/");
+        std::sort(expected.begin(), expected.end());
+
+        e2e::CheckRun run = e2e::RunCheck(e2e::kAccept, Answer::Yes);
+        ExpectAround(expected);
+        madeAgain = GetFileAttributesW(folder.c_str());
+        ExpectCleanEnd(run);
+    }
+
     void ExpectCleanEnd(const e2e::CheckRun& run)
     {
         ExpectRunEndedCleanly(run);
@@ -302,21 +320,11 @@ TEST_F(Faults, AFolderNamedLikeTheAccountFileStays)
 // has ended.
 TEST_F(Faults, AMissingRoamingFolderIsMadeAgainAndTheAccountFileStillGoes)
 {
-    ASSERT_TRUE(WriteTextFile(dataFolder_ + L"\\Konto.db", "data"));
-    SeedAccountFile();
-    const std::wstring saved = roaming_ + kSavedSuffix;
-    ASSERT_TRUE(MoveFileW(roaming_.c_str(), saved.c_str())) << GetLastError();
-    std::vector<std::wstring> expected = Around();
-    expected.push_back(RelativeTo(kUsers, roaming_) + L"/");
-    std::sort(expected.begin(), expected.end());
-
-    e2e::CheckRun run = e2e::RunCheck(e2e::kAccept, Answer::Yes);
-    ExpectAround(expected);
-    DWORD madeAgain = GetFileAttributesW(roaming_.c_str());
+    DWORD madeAgain = INVALID_FILE_ATTRIBUTES;
+    ASSERT_NO_FATAL_FAILURE(RunYesWithout(roaming_, madeAgain));
     std::vector<std::wstring> inside = Snapshot(roaming_);
     RestoreSavedFolder(roaming_);
 
-    ExpectCleanEnd(run);
     EXPECT_EQ(madeAgain, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY)) << "a plain, empty folder";
     EXPECT_EQ(inside, std::vector<std::wstring>()) << Lines(inside);
     EXPECT_EQ(ReadTextFile(dataFolder_ + L"\\Konto.db"), "data") << "moved aside with the folder";
@@ -325,25 +333,15 @@ TEST_F(Faults, AMissingRoamingFolderIsMadeAgainAndTheAccountFileStillGoes)
 
 TEST_F(Faults, AMissingDocumentsFolderIsMadeAgainAndTheDataFolderStillGoes)
 {
-    ASSERT_TRUE(WriteTextFile(dataFolder_ + L"\\Konto.db", "data"));
-    SeedAccountFile();
-    const std::wstring saved = documents_ + kSavedSuffix;
-    ASSERT_TRUE(MoveFileW(documents_.c_str(), saved.c_str())) << GetLastError();
-    std::vector<std::wstring> expected = Around();
-    expected.push_back(RelativeTo(kUsers, documents_) + L"/");
-    std::sort(expected.begin(), expected.end());
+    DWORD madeAgain = INVALID_FILE_ATTRIBUTES;
+    ASSERT_NO_FATAL_FAILURE(RunYesWithout(documents_, madeAgain));
 
-    e2e::CheckRun run = e2e::RunCheck(e2e::kAccept, Answer::Yes);
-    ExpectAround(expected);
-    DWORD madeAgain = GetFileAttributesW(documents_.c_str());
-
-    ExpectCleanEnd(run);
     // Wine's lookup links a missing Documents to the Linux home folder.
     EXPECT_NE(madeAgain, INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(madeAgain & FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_TRUE(madeAgain & FILE_ATTRIBUTE_REPARSE_POINT);
     EXPECT_FALSE(Exists(dataFolder_));
-    EXPECT_EQ(ReadTextFile(saved + L"\\Meine Konten.mqd"), "Konten von Anna")
+    EXPECT_EQ(ReadTextFile(documents_ + kSavedSuffix + L"\\Meine Konten.mqd"), "Konten von Anna")
         << "moved aside with the folder";
 }
 

@@ -26,6 +26,7 @@ LONG WriteText(HKEY root, const std::wstring& subKey, const WCHAR* valueName, co
 // Deletes subKey and everything below it; a missing key is no error.
 void DeleteKeyTree(HKEY root, const std::wstring& subKey, REGSAM view = 0);
 
+// Whether subKey opens for reading in that view.
 bool KeyExists(HKEY root, const std::wstring& subKey, REGSAM view = 0);
 
 // Removes everything the check reads: the uninstall entries in both
@@ -42,6 +43,7 @@ struct SavedValue {
     std::vector<BYTE> bytes;
 };
 
+// The value now; present false when the key or the value cannot be read.
 SavedValue SaveValue(HKEY root, const std::wstring& key, const std::wstring& name);
 
 // Puts the value back as it was saved, or deletes it when it was not there.

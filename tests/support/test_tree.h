@@ -30,6 +30,7 @@ std::wstring RelativeTo(const std::wstring& root, const std::wstring& path);
 // any length can be used.
 std::wstring Long(const std::wstring& path);
 
+// Whether anything, or a folder, is at path; false when it cannot be read.
 bool Exists(const std::wstring& path);
 bool IsFolder(const std::wstring& path);
 
@@ -47,7 +48,8 @@ std::string ReadTextFile(const std::wstring& path);
 // to files: on Wine a deletion through such a link deletes its target.
 void RemoveTree(const std::wstring& path);
 
-// The names in folder, in the order the platform lists them.
+// The names in folder, in the order the platform lists them; empty when it
+// cannot be listed.
 std::vector<std::wstring> ListFolder(const std::wstring& folder);
 
 // One line per entry below root, sorted: "relative\path/" for a folder,
