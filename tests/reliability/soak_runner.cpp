@@ -75,14 +75,8 @@ std::string StoreValue(std::istringstream& words)
     const WCHAR* name = slot < 6 ? L"UninstallString" : kActivityNames[slot - 6];
     REGSAM viewFlag = view == 64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
     if (data == "-") {
-        HKEY handle = nullptr;
-        LONG status = RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | viewFlag, nullptr,
-                                      &handle, nullptr);
-        if (status != ERROR_SUCCESS) {
-            return "error key " + std::to_string(status);
-        }
-        RegCloseKey(handle);
-        return "ok";
+        LONG status = CreateKey(root, key, viewFlag);
+        return status == ERROR_SUCCESS ? "ok" : "error key " + std::to_string(status);
     }
     std::vector<BYTE> bytes;
     if (!ParseHex(data, bytes)) {

@@ -21,6 +21,17 @@ LONG WriteRawValue(HKEY root, const std::wstring& subKey, const WCHAR* valueName
     return status;
 }
 
+LONG CreateKey(HKEY root, const std::wstring& subKey, REGSAM view)
+{
+    HKEY key = nullptr;
+    LONG status =
+        RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
+    if (status == ERROR_SUCCESS) {
+        RegCloseKey(key);
+    }
+    return status;
+}
+
 LONG WriteExactValue(HKEY root, const std::wstring& subKey, const WCHAR* valueName, DWORD type,
                      std::vector<BYTE> bytes, REGSAM view)
 {

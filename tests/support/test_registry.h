@@ -14,6 +14,10 @@
 LONG WriteRawValue(HKEY root, const std::wstring& subKey, const WCHAR* valueName, DWORD type,
                    const void* data, DWORD byteCount, REGSAM view = 0);
 
+// Creates subKey (and its missing parents) with no values. The status of
+// the failed call, or ERROR_SUCCESS.
+LONG CreateKey(HKEY root, const std::wstring& subKey, REGSAM view = 0);
+
 // Stores exactly bytes, with no terminator counted in for a text type
 // (RegSetValueExW adds one when the bytes behind the data hold one).
 LONG WriteExactValue(HKEY root, const std::wstring& subKey, const WCHAR* valueName, DWORD type,

@@ -196,11 +196,7 @@ TEST_F(EnumerationTest, SubKeysAreAppendedAsFullLengthElements)
 
 TEST_F(EnumerationTest, NothingIsAppendedWithoutAKeyOrEntries)
 {
-    HKEY empty = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (kTestKey + L"\\Empty").c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &empty, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(empty);
+    ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, kTestKey + L"\\Empty"), ERROR_SUCCESS);
     ASSERT_EQ(WriteText(HKEY_CURRENT_USER, kTestKey + L"\\Keys", L"Value", L"x"), ERROR_SUCCESS);
     // The enumerations pass '/' on: no key of that name exists.
     const std::wstring keysSlashed = kTestKeySlashed + L"/Keys";
