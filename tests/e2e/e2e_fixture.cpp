@@ -1,31 +1,18 @@
 #include <windows.h>
 
 #include "e2e_fixture.h"
-#include "registry_fixture.h"
 
 namespace e2e {
 
 const WCHAR kAccept[] = L" askfulluninstallation";
 
-
 namespace {
-
-// The scratch drive the programs start in holds these throw-away files.
-const std::wstring kCanaryFile = L"T:\\canary.txt";
-const std::wstring kCanaryInFolder = L"T:\\canary-folder\\canary.txt";
-const char kCanaryText[] = "throw-away canary\n";
-
-const std::wstring kDataFolderBelowAppData = L"Corvanta\\CorvantaMarbelQuint";
-const std::wstring kAccountFileName = L"Meine Konten.mqd";
 
 // Files of the host application's data folder, relative to it.
 const std::vector<std::wstring> kDataFiles = {
-    L"Einstellungen.xml",
-    L"Konto.db",
-    L"Gr\u00FC\u00DFe an Anna.txt",
-    L"Backups\\neu.mqb",
-    L"Backups\\2023\\alt.mqb",
-    L"Backups\\2023\\M\u00E4rz\\sehr alt.mqb",
+    L"Einstellungen.xml",           L"Konto.db",
+    L"Gr\u00FC\u00DFe an Anna.txt", L"Backups\\neu.mqb",
+    L"Backups\\2023\\alt.mqb",      L"Backups\\2023\\M\u00E4rz\\sehr alt.mqb",
 };
 
 // Things beside the data that must outlive every run, relative to the
@@ -55,19 +42,6 @@ void RemoveNeighbour(const std::wstring& root, std::wstring relative)
     }
 }
 
-// The virtual display has no window manager, and Wine waits two seconds for
-// one whenever a window it lets a manager handle is closed. Drawn by Wine
-// itself, the prompt closes at once and shows its caption in screenshots.
-void LetWineDrawThePrompt()
-{
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    if (ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr) {
-        return;
-    }
-    WriteText(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\FullUninstallCheck.exe\\X11 Driver", L"Managed",
-              L"N");
-}
-
 } // namespace
 
 std::string Describe(const CheckRun& run)
@@ -83,6 +57,7 @@ std::string Describe(const CheckRun& run)
 
 void CheckFixture::SetUp()
 {
+    ASSERT_EQ(SandboxProblem(), "");
     roaming_ = RoamingAppData();
     documents_ = Documents();
     work_ = WorkFolder();
@@ -94,19 +69,13 @@ void CheckFixture::SetUp()
     ASSERT_TRUE(Exists(CheckProgram())) << Narrow(CheckProgram());
     LetWineDrawThePrompt();
 
-    ClearRegistry();
-    if (dataFolderIsOurs_) {
-        RemoveTree(dataFolder_);
-    }
-    RemoveTree(accountFile_);
+    ClearDataAndKeys();
     for (const std::wstring& name : kRoamingNeighbours) {
         ASSERT_TRUE(WriteTextFile(roaming_ + L"\\" + name, "neighbour"));
     }
     for (const std::wstring& name : kDocumentNeighbours) {
         ASSERT_TRUE(WriteTextFile(documents_ + L"\\" + name, "neighbour"));
     }
-    ASSERT_EQ(ReadTextFile(kCanaryFile), kCanaryText) << "the sandbox's scratch drive T: is not in place";
-    ASSERT_EQ(ReadTextFile(kCanaryInFolder), kCanaryText);
     roamingBefore_ = Snapshot(roaming_, {kDataFolderBelowAppData});
     documentsBefore_ = Snapshot(documents_, {kAccountFileName});
 }
@@ -114,11 +83,7 @@ void CheckFixture::SetUp()
 void CheckFixture::TearDown()
 {
     StopHost(host_);
-    ClearRegistry();
-    if (dataFolderIsOurs_) {
-        RemoveTree(dataFolder_);
-    }
-    RemoveTree(accountFile_);
+    ClearDataAndKeys();
     for (const std::wstring& name : kRoamingNeighbours) {
         RemoveNeighbour(roaming_, name);
     }
@@ -127,13 +92,13 @@ void CheckFixture::TearDown()
     }
 }
 
-void CheckFixture::ClearRegistry()
+void CheckFixture::ClearDataAndKeys()
 {
-    for (const WCHAR* key : kUninstallKeys) {
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY);
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY);
+    ClearHostKeys();
+    if (dataFolderIsOurs_) {
+        RemoveTree(dataFolder_);
     }
-    DeleteKeyTree(HKEY_CURRENT_USER, kVendorKey);
+    RemoveTree(accountFile_);
 }
 
 void CheckFixture::SeedDataFolder()
@@ -179,8 +144,7 @@ void CheckFixture::ExpectRunEndedCleanly(const CheckRun& run)
 
 void CheckFixture::ExpectSurroundingsIntact()
 {
-    EXPECT_EQ(ReadTextFile(kCanaryFile), kCanaryText);
-    EXPECT_EQ(ReadTextFile(kCanaryInFolder), kCanaryText);
+    EXPECT_EQ(SandboxProblem(), "");
     EXPECT_EQ(Snapshot(roaming_, {kDataFolderBelowAppData}), roamingBefore_);
     EXPECT_EQ(Snapshot(documents_, {kAccountFileName}), documentsBefore_);
 }

@@ -10,8 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "e2e_support.h"
+#include "e2e_run.h"
 #include "host_keys.h"
+#include "program.h"
+#include "sandbox.h"
+#include "test_registry.h"
+#include "test_tree.h"
+#include "text.h"
 
 namespace e2e {
 
@@ -21,17 +26,13 @@ extern const WCHAR kAccept[];
 std::string Describe(const CheckRun& run);
 
 class CheckFixture : public ::testing::Test {
-protected:
+  protected:
     // dataFolderIsOurs false: the data folder was prepared outside the test
     // (links made on the Linux side) and is neither cleared nor removed here.
     explicit CheckFixture(bool dataFolderIsOurs = true) : dataFolderIsOurs_(dataFolderIsOurs) {}
 
     void SetUp() override;
     void TearDown() override;
-
-    // Removes the uninstall entries (both registry views) and the host
-    // application's activity values.
-    static void ClearRegistry();
 
     // Files, sub-folders, an empty folder and a hidden file.
     void SeedDataFolder();
@@ -56,7 +57,11 @@ protected:
     std::wstring accountFile_;
     HostStandIn host_;
 
-private:
+  private:
+    // The registry values the check reads, the data folder (when ours) and
+    // the account file.
+    void ClearDataAndKeys();
+
     bool dataFolderIsOurs_;
     std::vector<std::wstring> roamingBefore_;
     std::vector<std::wstring> documentsBefore_;

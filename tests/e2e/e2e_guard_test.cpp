@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "e2e_fixture.h"
-#include "e2e_support.h"
 
 namespace {
 
@@ -47,12 +46,6 @@ DWORD ImageSize(const std::wstring& path)
     }
     memcpy(&nt, bytes.data() + dos.e_lfanew, sizeof(nt));
     return nt.OptionalHeader.SizeOfImage;
-}
-
-bool StartsWithFolder(const std::wstring& path, const std::wstring& folder)
-{
-    return path.size() > folder.size() && _wcsnicmp(path.c_str(), folder.c_str(), folder.size()) == 0 &&
-           path[folder.size()] == L'\\';
 }
 
 class PlantedDll : public CheckFixture {
@@ -144,9 +137,9 @@ TEST_F(PlantedDll, NoneLoadsFromBesideTheProgramOrFromTheCurrentFolder)
         // after that file: what counts is which image is mapped.
         EXPECT_FALSE(run.modulesAtPrompt.empty()) << "the program's modules could not be read";
         for (const LoadedModule& module : run.modulesAtPrompt) {
-            EXPECT_FALSE(StartsWithFolder(module.path, folder) && module.sizeOfImage == plantedSize)
+            EXPECT_FALSE(!RelativeTo(folder, module.path).empty() && module.sizeOfImage == plantedSize)
                 << Narrow(module.path);
-            if (StartsWithFolder(module.path, folder) && module.path != start.program) {
+            if (!RelativeTo(folder, module.path).empty() && module.path != start.program) {
                 std::cout << "named after the planted file, not its image: " << Narrow(module.path)
                           << std::endl;
             }
@@ -198,28 +191,12 @@ TEST_F(InvisibleStation, EndsAtOnceWithoutAQuestionAndDeletesNothing)
     }
     ASSERT_NE(desktop, nullptr) << GetLastError();
 
-    std::wstring commandLine = L"\"" + CheckProgram() + L"\"" + kAccept;
-    std::vector<WCHAR> writable(commandLine.begin(), commandLine.end());
-    writable.push_back(L'\0');
-    std::wstring desktopName = kDesktop;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.lpDesktop = &desktopName[0];
     PROCESS_INFORMATION process = {};
     DWORD started = GetTickCount();
-    ASSERT_TRUE(CreateProcessW(CheckProgram().c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process))
-        << GetLastError();
-    bool ended = WaitForSingleObject(process.hProcess, kHangLimitMs) == WAIT_OBJECT_0;
-    DWORD elapsed = GetTickCount() - started;
+    ASSERT_TRUE(StartProgram(CheckProgram(), kAccept, process, nullptr, kDesktop)) << GetLastError();
     DWORD exitCode = STILL_ACTIVE;
-    if (!ended) {
-        TerminateProcess(process.hProcess, 1);
-        WaitForSingleObject(process.hProcess, 5000);
-    }
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    bool ended = EndProgram(process, kHangLimitMs, &exitCode);
+    DWORD elapsed = GetTickCount() - started;
     CloseDesktop(desktop);
     CloseWindowStation(station);
 

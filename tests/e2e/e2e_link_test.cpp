@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "e2e_fixture.h"
-#include "e2e_support.h"
 
 namespace {
 
@@ -23,7 +22,7 @@ const std::wstring kOutside = L"C:\\fullcheck-e2e-links\\outside";
 const char kKeepText[] = "outside, must stay\n";
 
 class LinkedDataFolder : public CheckFixture {
-protected:
+  protected:
     LinkedDataFolder() : CheckFixture(false) {}
 };
 

@@ -12,80 +12,63 @@
 #include <vector>
 
 #include "e2e_fixture.h"
-#include "e2e_support.h"
-#include "registry_fixture.h"
 
 namespace {
 
 using namespace e2e;
 
-const std::wstring kExpectedCaption = L"Corvanta Marbel-Quint";
 const std::wstring kExpectedText =
     L"M\u00F6chten Sie eine vollst\u00E4ndige Deinstallation Ihrer Daten durchf\u00FChren?\u000A"
     L"ACHTUNG: Es werden alle Daten inklusive Ihrer Konto-Daten von diesem Rechner gel\u00F6scht!\u000A"
     L"Klicken Sie 'Nein', um nur das Programm zu entfernen.";
 
-const std::wstring kShellFolderKeys[] = {
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-};
-
 // ---- Argument gate -------------------------------------------------------
 
-class ArgumentGate : public CheckFixture {};
+struct CommandTail {
+    const char* what;
+    const WCHAR* tail;
+};
+
+class ArgumentGate : public CheckFixture {
+  protected:
+    // Runs every tail against seeded data with the host stand-in up: an
+    // accepted one prompts (answered No) and broadcasts once, any other
+    // neither prompts (to a user who would say Yes) nor broadcasts. Nothing
+    // is deleted either way.
+    void RunTails(const std::vector<CommandTail>& tails, bool accepted)
+    {
+        SeedDataFolder();
+        SeedAccountFile();
+        ASSERT_TRUE(StartHost(host_));
+        std::vector<std::wstring> dataBefore = DataSnapshot();
+        for (const CommandTail& c : tails) {
+            SCOPED_TRACE(c.what);
+            CheckRun run = Run(c.tail, accepted ? Answer::No : Answer::Yes);
+            EXPECT_EQ(run.prompted, accepted);
+            EXPECT_EQ(NewCloseRequests().size(), accepted ? 1u : 0u) << "close requests broadcast";
+            EXPECT_EQ(DataSnapshot(), dataBefore);
+            EXPECT_TRUE(Exists(accountFile_));
+        }
+    }
+};
 
 TEST_F(ArgumentGate, AnyOtherCommandLineDoesNothing)
 {
-    SeedDataFolder();
-    SeedAccountFile();
-    ASSERT_TRUE(StartHost(host_));
-    std::vector<std::wstring> dataBefore = DataSnapshot();
-
-    const struct {
-        const char* what;
-        const WCHAR* tail;
-    } cases[] = {
-        {"no argument", L""},
-        {"two arguments", L" askfulluninstallation askfulluninstallation"},
-        {"a second, empty argument", L" askfulluninstallation \"\""},
-        {"another case", L" AskFullUninstallation"},
-        {"extra characters joined", L" askfulluninstallationX"},
-        {"a blank inside the quotes", L" \"askfulluninstallation \""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        // A user who would say Yes, so that a wrong prompt would show on disk.
-        CheckRun run = Run(c.tail, Answer::Yes);
-        EXPECT_FALSE(run.prompted);
-        EXPECT_TRUE(NewCloseRequests().empty()) << "close request broadcast";
-        EXPECT_EQ(DataSnapshot(), dataBefore);
-        EXPECT_TRUE(Exists(accountFile_));
-    }
+    RunTails({{"no argument", L""},
+              {"two arguments", L" askfulluninstallation askfulluninstallation"},
+              {"a second, empty argument", L" askfulluninstallation \"\""},
+              {"another case", L" AskFullUninstallation"},
+              {"extra characters joined", L" askfulluninstallationX"},
+              {"a blank inside the quotes", L" \"askfulluninstallation \""}},
+             false);
 }
 
 TEST_F(ArgumentGate, QuotesAndBlanksAroundTheArgumentAreAccepted)
 {
-    SeedDataFolder();
-    SeedAccountFile();
-    ASSERT_TRUE(StartHost(host_));
-    std::vector<std::wstring> dataBefore = DataSnapshot();
-
-    const struct {
-        const char* what;
-        const WCHAR* tail;
-    } cases[] = {
-        {"in double quotes", L" \"askfulluninstallation\""},
-        {"extra blanks around it", L"    askfulluninstallation   "},
-        {"a tab before it", L"\taskfulluninstallation"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        CheckRun run = Run(c.tail, Answer::No);
-        EXPECT_TRUE(run.prompted);
-        EXPECT_EQ(NewCloseRequests().size(), 1u);
-        EXPECT_EQ(DataSnapshot(), dataBefore);
-        EXPECT_TRUE(Exists(accountFile_));
-    }
+    RunTails({{"in double quotes", L" \"askfulluninstallation\""},
+              {"extra blanks around it", L"    askfulluninstallation   "},
+              {"a tab before it", L"\taskfulluninstallation"}},
+             true);
 }
 
 // ---- The typical run and its answers -------------------------------------
@@ -101,7 +84,7 @@ TEST_F(TypicalRun, YesRemovesTheDataFolderAndTheAccountFileAfterOneGermanQuestio
     CheckRun run = Run(kAccept, Answer::Yes);
 
     ASSERT_TRUE(run.prompted) << Describe(run);
-    EXPECT_EQ(run.prompt.caption, kExpectedCaption);
+    EXPECT_EQ(run.prompt.caption, kPromptCaption);
     EXPECT_EQ(run.prompt.text, kExpectedText);
     EXPECT_EQ(run.prompt.textControlId, 0xFFFF);
     std::vector<int> buttons;
@@ -114,7 +97,7 @@ TEST_F(TypicalRun, YesRemovesTheDataFolderAndTheAccountFileAfterOneGermanQuestio
 
     std::vector<CloseRequest> requests = NewCloseRequests();
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].id, RegisterWindowMessageA("Corvanta.MarbelQuint.CloseApp"));
+    EXPECT_EQ(requests[0].id, RegisterWindowMessageA(kCloseRequestName));
     EXPECT_EQ(requests[0].id, host_.registeredId);
     EXPECT_EQ(requests[0].wParam, 666u);
     EXPECT_EQ(requests[0].lParam, 0);
@@ -157,8 +140,8 @@ TEST_F(Removal, AnAccountFileLockedAgainstReadersStays)
     SeedDataFolder();
     SeedAccountFile();
     // Writers and even deletion are allowed: only reading is denied.
-    HANDLE lock = CreateFileW(accountFile_.c_str(), GENERIC_READ, FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE lock = CreateFileW(accountFile_.c_str(), GENERIC_READ, FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
 
     CheckRun run = Run(kAccept, Answer::Yes);
@@ -193,7 +176,7 @@ TEST_F(Removal, AFileTheHostStillHoldsStaysWithItsFolder)
 // ---- Presence of another installation ------------------------------------
 
 class Presence : public CheckFixture {
-protected:
+  protected:
     void SetUp() override
     {
         CheckFixture::SetUp();
@@ -213,7 +196,8 @@ protected:
     void WriteEverywhere(const std::wstring& text, REGSAM view)
     {
         for (const WCHAR* key : kUninstallKeys) {
-            ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, key, L"UninstallString", text, true, REG_SZ, view), ERROR_SUCCESS);
+            ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, key, L"UninstallString", text, true, REG_SZ, view),
+                      ERROR_SUCCESS);
         }
     }
 
@@ -231,7 +215,7 @@ TEST_F(Presence, AnyRowNamingAnOpenableFileMeansInstalled)
 {
     for (const WCHAR* key : kUninstallKeys) {
         SCOPED_TRACE(Narrow(key));
-        ClearRegistry();
+        ClearHostKeys();
         // A 32-bit process writes the 32-bit view, which the program reads.
         ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, key, L"UninstallString", installed_), ERROR_SUCCESS);
         ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY));
@@ -257,7 +241,7 @@ TEST_F(Presence, EntriesThatNameNoOpenableFileDoNotCount)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ClearRegistry();
+        ClearHostKeys();
         WriteEverywhere(c.text, 0);
 
         CheckRun run = Run(kAccept, Answer::No);
@@ -287,12 +271,6 @@ struct StoredValue {
     bool active;
 };
 
-std::vector<BYTE> Utf16(const std::wstring& units)
-{
-    const BYTE* begin = reinterpret_cast<const BYTE*>(units.data());
-    return std::vector<BYTE>(begin, begin + units.size() * sizeof(WCHAR));
-}
-
 std::vector<BYTE> Dword(DWORD value)
 {
     const BYTE* begin = reinterpret_cast<const BYTE*>(&value);
@@ -303,12 +281,12 @@ std::vector<BYTE> Dword(DWORD value)
 const std::vector<StoredValue>& ActivityShapes()
 {
     static const std::vector<StoredValue> shapes = {
-        {"text 1", REG_SZ, Utf16(std::wstring(L"1\0", 2)), true},
-        {"text 0", REG_SZ, Utf16(std::wstring(L"0\0", 2)), false},
-        {"text 00", REG_SZ, Utf16(std::wstring(L"00\0", 3)), false},
-        {"text 0 and a blank", REG_SZ, Utf16(std::wstring(L"0 \0", 3)), false},
-        {"text starting with U+0130", REG_SZ, Utf16(std::wstring(L"\u0130\0", 2)), false},
-        {"empty text with terminator", REG_SZ, Utf16(std::wstring(L"\0", 1)), true},
+        {"text 1", REG_SZ, BytesOf(std::wstring(L"1\0", 2)), true},
+        {"text 0", REG_SZ, BytesOf(std::wstring(L"0\0", 2)), false},
+        {"text 00", REG_SZ, BytesOf(std::wstring(L"00\0", 3)), false},
+        {"text 0 and a blank", REG_SZ, BytesOf(std::wstring(L"0 \0", 3)), false},
+        {"text starting with U+0130", REG_SZ, BytesOf(std::wstring(L"\u0130\0", 2)), false},
+        {"empty text with terminator", REG_SZ, BytesOf(std::wstring(L"\0", 1)), true},
         {"no data bytes", REG_SZ, {}, false},
         {"DWORD 0", REG_DWORD, Dword(0), true},
         {"DWORD 1", REG_DWORD, Dword(1), true},
@@ -318,7 +296,7 @@ const std::vector<StoredValue>& ActivityShapes()
 }
 
 class Activity : public CheckFixture {
-protected:
+  protected:
     void RunShapes(const WCHAR* valueName)
     {
         SeedDataFolder();
@@ -326,9 +304,9 @@ protected:
         std::vector<std::wstring> dataBefore = DataSnapshot();
         for (const StoredValue& shape : ActivityShapes()) {
             SCOPED_TRACE(shape.what);
-            ClearRegistry();
-            ASSERT_EQ(WriteRawValue(HKEY_CURRENT_USER, kActivityKey, valueName, shape.type, shape.bytes.data(),
-                                    static_cast<DWORD>(shape.bytes.size())),
+            ClearHostKeys();
+            ASSERT_EQ(WriteRawValue(HKEY_CURRENT_USER, kActivityKey, valueName, shape.type,
+                                    shape.bytes.data(), static_cast<DWORD>(shape.bytes.size())),
                       ERROR_SUCCESS);
 
             CheckRun run = Run(kAccept, shape.active ? Answer::Yes : Answer::No);
@@ -353,54 +331,23 @@ TEST_F(Activity, UpdateProcessActive)
 // ---- Safety: nothing outside the data folder, whatever the disk holds ----
 
 class Safety : public CheckFixture {
-protected:
+  protected:
     std::wstring DeepRoot() const { return work_ + L"\\Tief"; }
+
+    void SetUp() override
+    {
+        CheckFixture::SetUp();
+        shellFolders_ = SaveShellFolders();
+    }
 
     void TearDown() override
     {
+        RestoreValues(shellFolders_);
         RemoveTree(DeepRoot());
         CheckFixture::TearDown();
     }
-};
 
-
-// Saves a registry value on construction and puts it back on destruction.
-struct SavedValue {
-    HKEY root;
-    std::wstring key;
-    std::wstring name;
-    bool present = false;
-    DWORD type = 0;
-    std::vector<BYTE> bytes;
-
-    SavedValue(HKEY root_, std::wstring key_, std::wstring name_) : root(root_), key(key_), name(name_)
-    {
-        HKEY handle = nullptr;
-        if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
-            return;
-        }
-        DWORD size = 0;
-        if (RegQueryValueExW(handle, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-            bytes.resize(size);
-            present = RegQueryValueExW(handle, name.c_str(), nullptr, &type, bytes.data(), &size) == ERROR_SUCCESS;
-            bytes.resize(size);
-        }
-        RegCloseKey(handle);
-    }
-
-    ~SavedValue()
-    {
-        HKEY handle = nullptr;
-        if (RegOpenKeyExW(root, key.c_str(), 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS) {
-            return;
-        }
-        if (present) {
-            RegSetValueExW(handle, name.c_str(), 0, type, bytes.data(), static_cast<DWORD>(bytes.size()));
-        } else {
-            RegDeleteValueW(handle, name.c_str());
-        }
-        RegCloseKey(handle);
-    }
+    std::vector<SavedValue> shellFolders_;
 };
 
 TEST_F(Safety, ADataFolderPathBeyondMaxPathGoesAndNothingBesideIt)
@@ -426,18 +373,12 @@ TEST_F(Safety, ADataFolderPathBeyondMaxPathGoesAndNothingBesideIt)
     std::vector<std::wstring> deepBefore = Snapshot(deep, {L"Corvanta\\CorvantaMarbelQuint"});
     std::vector<std::wstring> dataBefore = DataSnapshot();
 
-    CheckRun run;
-    {
-        SavedValue userShellFolder(HKEY_CURRENT_USER, kShellFolderKeys[0], L"AppData");
-        SavedValue shellFolder(HKEY_CURRENT_USER, kShellFolderKeys[1], L"AppData");
-        ASSERT_TRUE(userShellFolder.present);
-        ASSERT_EQ(WriteText(HKEY_CURRENT_USER, kShellFolderKeys[0], L"AppData", deep, true, REG_EXPAND_SZ),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(WriteText(HKEY_CURRENT_USER, kShellFolderKeys[1], L"AppData", deep), ERROR_SUCCESS);
-        ASSERT_EQ(RoamingAppData(), deep);
+    ASSERT_TRUE(shellFolders_[0].present);
+    ASSERT_EQ(RedirectShellFolder(L"AppData", deep), ERROR_SUCCESS);
+    ASSERT_EQ(RoamingAppData(), deep);
 
-        run = RunCheck(kAccept, Answer::Yes);
-    }
+    CheckRun run = RunCheck(kAccept, Answer::Yes);
+    RestoreValues(shellFolders_);
     ASSERT_EQ(RoamingAppData(), roaming_) << "the application-data folder was not put back";
     ExpectRunEndedCleanly(run);
     ExpectSurroundingsIntact();

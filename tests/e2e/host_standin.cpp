@@ -20,6 +20,9 @@
 
 #include <string>
 
+#include "host_keys.h"
+#include "text.h"
+
 namespace {
 
 const WCHAR kWindowClass[] = L"FullCheckE2EHostStandIn";
@@ -72,18 +75,6 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-std::string ToUtf8(const std::wstring& text)
-{
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) {
-        return std::string();
-    }
-    std::string utf8(bytes, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &utf8[0], bytes, nullptr, nullptr);
-    utf8.resize(bytes - 1);
-    return utf8;
-}
-
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
@@ -113,7 +104,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         held = CreateFileW(heldPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (held == INVALID_HANDLE_VALUE) {
-            AppendLine(state.resultFile, "error cannot hold " + ToUtf8(heldPath));
+            AppendLine(state.resultFile, "error cannot hold " + Narrow(heldPath));
             return 3;
         }
     }
@@ -131,7 +122,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     if (window == nullptr) {
         return 5;
     }
-    state.closeApp = RegisterWindowMessageA("Corvanta.MarbelQuint.CloseApp");
+    state.closeApp = RegisterWindowMessageA(kCloseRequestName);
     if (state.closeApp == 0) {
         return 6;
     }

@@ -15,7 +15,9 @@
 
 #include <string>
 
-#include "e2e_support.h"
+#include "prompt.h"
+#include "test_tree.h"
+#include "text.h"
 
 namespace {
 
@@ -34,13 +36,13 @@ std::wstring Drawn(const std::wstring& label)
 }
 
 // One "text:" line per line of the message, so that line breaks show.
-std::string Describe(const e2e::PromptSeen& prompt)
+std::string Describe(const PromptSeen& prompt)
 {
-    std::string text = "caption: " + e2e::Narrow(prompt.caption) + "\n";
+    std::string text = "caption: " + Narrow(prompt.caption) + "\n";
     size_t start = 0;
     for (;;) {
         size_t end = prompt.text.find(L'\n', start);
-        text += "text: " + e2e::Narrow(prompt.text.substr(start, end - start)) + "\n";
+        text += "text: " + Narrow(prompt.text.substr(start, end - start)) + "\n";
         if (end == std::wstring::npos) {
             break;
         }
@@ -48,12 +50,12 @@ std::string Describe(const e2e::PromptSeen& prompt)
     }
     text += "buttons:";
     const char* separator = " ";
-    for (const e2e::PromptButton& button : prompt.buttons) {
+    for (const PromptButton& button : prompt.buttons) {
         text += separator;
-        text += "\"" + e2e::Narrow(Drawn(button.text)) + "\" (id " + std::to_string(button.id) + ")";
+        text += "\"" + Narrow(Drawn(button.text)) + "\" (id " + std::to_string(button.id) + ")";
         separator = ", ";
     }
-    text += "\nicon: " + e2e::Narrow(prompt.icon) + "\n";
+    text += "\nicon: " + Narrow(prompt.icon) + "\n";
     return text;
 }
 
@@ -61,24 +63,21 @@ int WaitForPrompt(const std::wstring& resultFile, DWORD seconds)
 {
     DWORD started = GetTickCount();
     while (GetTickCount() - started < seconds * 1000) {
-        HWND prompt = e2e::FindPrompt(0);
+        HWND prompt = FindPrompt(0);
         if (prompt != nullptr) {
-            e2e::PromptSeen seen;
-            e2e::RecordPrompt(prompt, seen);
-            return e2e::WriteTextFile(resultFile, Describe(seen)) ? 0 : 1;
+            PromptSeen seen;
+            RecordPrompt(prompt, seen);
+            return WriteTextFile(resultFile, Describe(seen)) ? 0 : 1;
         }
         Sleep(50);
     }
     return 1;
 }
 
-int Answer(const std::wstring& answer)
+int AnswerNow(Answer answer)
 {
-    HWND prompt = e2e::FindPrompt(0);
-    if (prompt == nullptr) {
-        return 1;
-    }
-    return e2e::AnswerPrompt(prompt, answer == L"yes" ? e2e::Answer::Yes : e2e::Answer::No) ? 0 : 1;
+    HWND prompt = FindPrompt(0);
+    return prompt != nullptr && AnswerPrompt(prompt, answer) ? 0 : 1;
 }
 
 } // namespace
@@ -98,7 +97,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         return WaitForPrompt(argument, seconds);
     }
     if (mode == L"answer" && (argument == L"yes" || argument == L"no")) {
-        return Answer(argument);
+        return AnswerNow(argument == L"yes" ? Answer::Yes : Answer::No);
     }
     return 2;
 }

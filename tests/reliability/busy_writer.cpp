@@ -16,6 +16,8 @@
 
 #include <string>
 
+#include "test_tree.h"
+
 namespace {
 
 bool WriteKibibyte(const std::wstring& path)
@@ -31,11 +33,6 @@ bool WriteKibibyte(const std::wstring& path)
     BOOL ok = WriteFile(file, block, sizeof(block), &written, nullptr);
     CloseHandle(file);
     return ok && written == sizeof(block);
-}
-
-bool Exists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 } // namespace

@@ -16,23 +16,10 @@
 #include <vector>
 
 #include "e2e_fixture.h"
-#include "e2e_support.h"
 
 namespace {
 
-using e2e::Exists;
-using e2e::IsFolder;
-using e2e::MakeFolders;
-using e2e::Narrow;
-using e2e::ReadTextFile;
-using e2e::RemoveTree;
-using e2e::Snapshot;
-using e2e::WriteTextFile;
-
 const WCHAR kUsers[] = L"C:\\users";
-// The drive the programs start in (their current folder), holding canaries.
-const WCHAR kScratch[] = L"T:";
-const char kCanaryText[] = "throw-away canary\n";
 const WCHAR kSavedSuffix[] = L".reliability-saved";
 
 std::string Lines(const std::vector<std::wstring>& lines)
@@ -53,21 +40,11 @@ std::string Difference(const std::vector<std::wstring>& before, const std::vecto
     return "gone:" + Lines(gone) + "\nnew:" + Lines(added);
 }
 
-// Relative to root when path lies below it (case-insensitive, as paths are).
-std::wstring RelativeTo(const std::wstring& root, const std::wstring& path)
-{
-    if (path.size() > root.size() + 1 && _wcsnicmp(path.c_str(), root.c_str(), root.size()) == 0 &&
-        path[root.size()] == L'\\') {
-        return path.substr(root.size() + 1);
-    }
-    return std::wstring();
-}
-
 bool SetAttributes(const std::wstring& path, DWORD attributes)
 {
     DWORD kept = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL);
-    return SetFileAttributesW(e2e::Long(path).c_str(), attributes) &&
-           (GetFileAttributesW(e2e::Long(path).c_str()) & kept) == kept;
+    return SetFileAttributesW(Long(path).c_str(), attributes) &&
+           (GetFileAttributesW(Long(path).c_str()) & kept) == kept;
 }
 
 // Puts a user folder back that a test moved aside, once the folder made in
@@ -101,11 +78,7 @@ class Faults : public e2e::CheckFixture {
         RestoreSavedFolder(roaming_);
         e2e::CheckFixture::TearDown();
         // A run that lost them has failed already; later cases need them.
-        for (const WCHAR* canary : {L"T:\\canary.txt", L"T:\\canary-folder\\canary.txt"}) {
-            if (!Exists(canary)) {
-                WriteTextFile(canary, kCanaryText);
-            }
-        }
+        RestoreCanaries();
     }
 
     // Every user's profile and the scratch drive, without the data folder
@@ -114,7 +87,7 @@ class Faults : public e2e::CheckFixture {
     {
         std::vector<std::wstring> lines =
             Snapshot(kUsers, {RelativeTo(kUsers, dataFolder_), RelativeTo(kUsers, accountFile_)});
-        for (const std::wstring& line : Snapshot(kScratch)) {
+        for (const std::wstring& line : Snapshot(kScratchDrive)) {
             lines.push_back(L"T:\\" + line);
         }
         std::sort(lines.begin(), lines.end());
@@ -133,18 +106,34 @@ class Faults : public e2e::CheckFixture {
     e2e::CheckRun RunYes()
     {
         std::vector<std::wstring> before = Around();
-        e2e::CheckRun run = e2e::RunCheck(e2e::kAccept, e2e::Answer::Yes);
+        e2e::CheckRun run = e2e::RunCheck(e2e::kAccept, Answer::Yes);
         ExpectCleanEnd(run);
         ExpectAround(before);
         return run;
     }
 
-    static void ExpectCleanEnd(const e2e::CheckRun& run)
+    // Seeds a data file and the account file, moves the user folder aside
+    // and answers Yes: around the data only that folder may come back;
+    // madeAgain receives the attributes of what came back.
+    void RunYesWithout(const std::wstring& folder, DWORD& madeAgain)
     {
-        EXPECT_TRUE(run.started && run.exited) << Describe(run);
-        EXPECT_EQ(run.exitCode, 0u) << Describe(run);
+        ASSERT_TRUE(WriteTextFile(dataFolder_ + L"\\Konto.db", "data"));
+        SeedAccountFile();
+        ASSERT_TRUE(MoveFileW(folder.c_str(), (folder + kSavedSuffix).c_str())) << GetLastError();
+        std::vector<std::wstring> expected = Around();
+        expected.push_back(RelativeTo(kUsers, folder) + L"/");
+        std::sort(expected.begin(), expected.end());
+
+        e2e::CheckRun run = e2e::RunCheck(e2e::kAccept, Answer::Yes);
+        ExpectAround(expected);
+        madeAgain = GetFileAttributesW(folder.c_str());
+        ExpectCleanEnd(run);
+    }
+
+    void ExpectCleanEnd(const e2e::CheckRun& run)
+    {
+        ExpectRunEndedCleanly(run);
         EXPECT_TRUE(run.prompted) << Describe(run);
-        EXPECT_TRUE(run.otherWindows.empty()) << Describe(run);
     }
 };
 
@@ -201,15 +190,16 @@ TEST_F(Faults, AFileThatCannotGoKeepsOnlyItselfAndItsFolders)
     }
     ASSERT_TRUE(SetAttributes(dataFolder_ + L"\\Zuletzt.txt", FILE_ATTRIBUTE_READONLY));
     SeedAccountFile();
-    HANDLE held = CreateFileW((dataFolder_ + L"\\" + files[3]).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE held = CreateFileW((dataFolder_ + L"\\" + files[3]).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
 
     RunYes();
     CloseHandle(held);
 
     std::vector<std::wstring> left = Snapshot(dataFolder_);
-    std::vector<std::wstring> expected = {L"Backups/", files[3] + L" " + std::to_wstring(8 + files[3].size())};
+    std::vector<std::wstring> expected = {L"Backups/",
+                                          files[3] + L" " + std::to_wstring(8 + files[3].size())};
     EXPECT_EQ(left, expected) << Lines(left);
     EXPECT_FALSE(Exists(accountFile_));
 }
@@ -330,21 +320,11 @@ TEST_F(Faults, AFolderNamedLikeTheAccountFileStays)
 // has ended.
 TEST_F(Faults, AMissingRoamingFolderIsMadeAgainAndTheAccountFileStillGoes)
 {
-    ASSERT_TRUE(WriteTextFile(dataFolder_ + L"\\Konto.db", "data"));
-    SeedAccountFile();
-    const std::wstring saved = roaming_ + kSavedSuffix;
-    ASSERT_TRUE(MoveFileW(roaming_.c_str(), saved.c_str())) << GetLastError();
-    std::vector<std::wstring> expected = Around();
-    expected.push_back(RelativeTo(kUsers, roaming_) + L"/");
-    std::sort(expected.begin(), expected.end());
-
-    e2e::CheckRun run = e2e::RunCheck(e2e::kAccept, e2e::Answer::Yes);
-    ExpectAround(expected);
-    DWORD madeAgain = GetFileAttributesW(roaming_.c_str());
+    DWORD madeAgain = INVALID_FILE_ATTRIBUTES;
+    ASSERT_NO_FATAL_FAILURE(RunYesWithout(roaming_, madeAgain));
     std::vector<std::wstring> inside = Snapshot(roaming_);
     RestoreSavedFolder(roaming_);
 
-    ExpectCleanEnd(run);
     EXPECT_EQ(madeAgain, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY)) << "a plain, empty folder";
     EXPECT_EQ(inside, std::vector<std::wstring>()) << Lines(inside);
     EXPECT_EQ(ReadTextFile(dataFolder_ + L"\\Konto.db"), "data") << "moved aside with the folder";
@@ -353,25 +333,15 @@ TEST_F(Faults, AMissingRoamingFolderIsMadeAgainAndTheAccountFileStillGoes)
 
 TEST_F(Faults, AMissingDocumentsFolderIsMadeAgainAndTheDataFolderStillGoes)
 {
-    ASSERT_TRUE(WriteTextFile(dataFolder_ + L"\\Konto.db", "data"));
-    SeedAccountFile();
-    const std::wstring saved = documents_ + kSavedSuffix;
-    ASSERT_TRUE(MoveFileW(documents_.c_str(), saved.c_str())) << GetLastError();
-    std::vector<std::wstring> expected = Around();
-    expected.push_back(RelativeTo(kUsers, documents_) + L"/");
-    std::sort(expected.begin(), expected.end());
+    DWORD madeAgain = INVALID_FILE_ATTRIBUTES;
+    ASSERT_NO_FATAL_FAILURE(RunYesWithout(documents_, madeAgain));
 
-    e2e::CheckRun run = e2e::RunCheck(e2e::kAccept, e2e::Answer::Yes);
-    ExpectAround(expected);
-    DWORD madeAgain = GetFileAttributesW(documents_.c_str());
-
-    ExpectCleanEnd(run);
     // Wine's lookup links a missing Documents to the Linux home folder.
     EXPECT_NE(madeAgain, INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(madeAgain & FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_TRUE(madeAgain & FILE_ATTRIBUTE_REPARSE_POINT);
     EXPECT_FALSE(Exists(dataFolder_));
-    EXPECT_EQ(ReadTextFile(saved + L"\\Meine Konten.mqd"), "Konten von Anna")
+    EXPECT_EQ(ReadTextFile(documents_ + kSavedSuffix + L"\\Meine Konten.mqd"), "Konten von Anna")
         << "moved aside with the folder";
 }
 
@@ -381,10 +351,10 @@ TEST_F(Faults, AMissingDocumentsFolderIsMadeAgainAndTheDataFolderStillGoes)
 // the data folder; nothing outside is touched, every run ends normally.
 TEST_F(Faults, AHostStillWritingIntoTheDataFolder)
 {
-    const std::wstring work = e2e::WorkFolder();
+    const std::wstring work = WorkFolder();
     const std::wstring stopFile = work + L"\\writer-stop";
     const std::wstring reportFile = work + L"\\writer-report.txt";
-    const std::wstring writer = e2e::ProgramFolder() + L"\\busy_writer.exe";
+    const std::wstring writer = ProgramFolder() + L"\\busy_writer.exe";
     ASSERT_TRUE(Exists(writer));
     const int kRounds = 6;
     int everythingWent = 0;
@@ -406,30 +376,21 @@ TEST_F(Faults, AHostStillWritingIntoTheDataFolder)
         SeedAccountFile();
         std::vector<std::wstring> before = Around();
 
-        std::wstring commandLine = L"\"" + writer + L"\" \"" + dataFolder_ + L"\" \"" + stopFile + L"\" \"" +
-                                   reportFile + L"\"" + (rotate ? L" rotate" : L"");
-        std::vector<WCHAR> writable(commandLine.begin(), commandLine.end());
-        writable.push_back(L'\0');
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
         PROCESS_INFORMATION process = {};
-        ASSERT_TRUE(CreateProcessW(writer.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                   nullptr, &startup, &process));
+        ASSERT_TRUE(StartProgram(writer,
+                                 L" \"" + dataFolder_ + L"\" \"" + stopFile + L"\" \"" + reportFile + L"\"" +
+                                     (rotate ? L" rotate" : L""),
+                                 process));
         DWORD waited = GetTickCount();
         while (!Exists(dataFolder_ + L"\\Protokolle\\log-20.txt") && GetTickCount() - waited < 10000) {
             Sleep(10);
         }
         bool churning = Exists(dataFolder_ + L"\\Protokolle\\log-20.txt");
 
-        e2e::CheckRun run = e2e::RunCheck(e2e::kAccept, e2e::Answer::Yes);
+        e2e::CheckRun run = e2e::RunCheck(e2e::kAccept, Answer::Yes);
 
         WriteTextFile(stopFile, "stop");
-        bool writerEnded = WaitForSingleObject(process.hProcess, 10000) == WAIT_OBJECT_0;
-        if (!writerEnded) {
-            TerminateProcess(process.hProcess, 1);
-        }
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        bool writerEnded = EndProgram(process, 10000);
         std::string report = ReadTextFile(reportFile);
         DeleteFileW(stopFile.c_str());
         DeleteFileW(reportFile.c_str());

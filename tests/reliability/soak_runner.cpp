@@ -29,27 +29,18 @@
 #include <string>
 #include <vector>
 
-#include "e2e_support.h"
+#include "e2e_run.h"
 #include "host_keys.h"
-#include "registry_fixture.h"
+#include "test_registry.h"
+#include "text.h"
 
 namespace {
-
 
 void Reply(const std::string& line)
 {
     fputs(line.c_str(), stdout);
     fputc('\n', stdout);
     fflush(stdout);
-}
-
-void ClearState()
-{
-    for (const WCHAR* row : kUninstallKeys) {
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, row, KEY_WOW64_32KEY);
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, row, KEY_WOW64_64KEY);
-    }
-    DeleteKeyTree(HKEY_CURRENT_USER, kVendorKey);
 }
 
 bool ParseHex(const std::string& text, std::vector<BYTE>& bytes)
@@ -84,25 +75,14 @@ std::string StoreValue(std::istringstream& words)
     const WCHAR* name = slot < 6 ? L"UninstallString" : kActivityNames[slot - 6];
     REGSAM viewFlag = view == 64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
     if (data == "-") {
-        HKEY handle = nullptr;
-        LONG status = RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | viewFlag, nullptr,
-                                      &handle, nullptr);
-        if (status != ERROR_SUCCESS) {
-            return "error key " + std::to_string(status);
-        }
-        RegCloseKey(handle);
-        return "ok";
+        LONG status = CreateKey(root, key, viewFlag);
+        return status == ERROR_SUCCESS ? "ok" : "error key " + std::to_string(status);
     }
     std::vector<BYTE> bytes;
     if (!ParseHex(data, bytes)) {
         return "error bad hex";
     }
-    // A non-zero unit behind the data keeps RegSetValueExW from counting in
-    // a terminator that is not part of the value.
-    size_t count = bytes.size();
-    bytes.push_back(0x41);
-    bytes.push_back(0x41);
-    LONG status = WriteRawValue(root, key, name, type, bytes.data(), static_cast<DWORD>(count), viewFlag);
+    LONG status = WriteExactValue(root, key, name, type, bytes, viewFlag);
     return status == ERROR_SUCCESS ? "ok" : "error store " + std::to_string(status);
 }
 
@@ -124,44 +104,11 @@ std::string JsonText(const std::wstring& text)
     return json + "\"";
 }
 
-std::wstring Widen(const std::string& text)
-{
-    int units = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    if (units <= 0) {
-        return std::wstring();
-    }
-    std::wstring wide(units, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], units);
-    wide.resize(units - 1);
-    return wide;
-}
-
-// The answer from its name ("yes", "no", "close", "cancel", "escape"); false
-// when unknown.
-bool ParseGesture(const std::string& name, e2e::Answer& gesture)
-{
-    const struct {
-        const char* name;
-        e2e::Answer gesture;
-    } names[] = {{"yes", e2e::Answer::Yes},
-                 {"no", e2e::Answer::No},
-                 {"close", e2e::Answer::Close},
-                 {"cancel", e2e::Answer::Cancel},
-                 {"escape", e2e::Answer::Escape}};
-    for (const auto& entry : names) {
-        if (name == entry.name) {
-            gesture = entry.gesture;
-            return true;
-        }
-    }
-    return false;
-}
-
 std::string Run(std::istringstream& words)
 {
     std::string gestureName;
-    e2e::Answer gesture;
-    if (!(words >> gestureName) || !ParseGesture(gestureName, gesture)) {
+    Answer gesture;
+    if (!(words >> gestureName) || !AnswerNamed(gestureName, gesture)) {
         return "error bad gesture";
     }
     std::string rest;
@@ -183,15 +130,6 @@ std::string Run(std::istringstream& words)
     return json + "]}";
 }
 
-// The virtual display has no window manager, and Wine waits two seconds for
-// one whenever a window it lets a manager handle closes; drawn by Wine
-// itself, the prompt closes at once (as in the end-to-end runs).
-void LetWineDrawThePrompt()
-{
-    WriteText(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\FullUninstallCheck.exe\\X11 Driver",
-              L"Managed", L"N");
-}
-
 } // namespace
 
 int main()
@@ -206,7 +144,7 @@ int main()
         std::string command;
         words >> command;
         if (command == "clear") {
-            ClearState();
+            ClearHostKeys();
             Reply("ok");
         } else if (command == "value") {
             Reply(StoreValue(words));
@@ -219,6 +157,6 @@ int main()
             Reply("error unknown command");
         }
     }
-    ClearState();
+    ClearHostKeys();
     return 0;
 }

@@ -1,6 +1,7 @@
 // Where the host application's installers and the host application keep
-// what the check reads. Written out here for the tests rather than taken
-// from the program, so that a wrong name in the program is caught.
+// what the check reads and deletes, and how the check asks the host to
+// close. Written out here for the tests rather than taken from the program,
+// so that a wrong name in the program is caught.
 #pragma once
 
 #include <windows.h>
@@ -21,3 +22,12 @@ inline const WCHAR* const kUninstallKeys[6] = {
 inline const WCHAR kVendorKey[] = L"Software\\Corvanta\\CorvantaMarbelquint";
 inline const WCHAR kActivityKey[] = L"Software\\Corvanta\\CorvantaMarbelquint\\1";
 inline const WCHAR* const kActivityNames[2] = {L"ReplacementProcessActive", L"UpdateProcessActive"};
+
+// Where the host application keeps the data the check deletes: the data
+// folder below the roaming application-data folder and the account file in
+// Documents.
+inline const WCHAR kDataFolderBelowAppData[] = L"Corvanta\\CorvantaMarbelQuint";
+inline const WCHAR kAccountFileName[] = L"Meine Konten.mqd";
+
+// The close request the check broadcasts to the host application.
+inline const char kCloseRequestName[] = "Corvanta.MarbelQuint.CloseApp";

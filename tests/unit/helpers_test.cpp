@@ -8,7 +8,8 @@
 
 #include "platform/registry.h"
 #include "platform/shell_folders.h"
-#include "registry_fixture.h"
+#include "program.h"
+#include "test_registry.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ const std::wstring kTestKeySlashed = L"Software/FullCheckTests/Helpers";
 
 // Every registry test starts from an absent key of its own and removes it.
 class HelpersRegistryTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { DeleteKeyTree(HKEY_CURRENT_USER, kTestKey); }
     void TearDown() override { DeleteKeyTree(HKEY_CURRENT_USER, kTestKey); }
 };
@@ -29,38 +30,10 @@ std::wstring PaddedTestKey(size_t units, WCHAR separator = L'\\')
     return kTestKey + std::wstring(units - kTestKey.size(), separator);
 }
 
-struct StoredValue {
-    LONG status = ERROR_FILE_NOT_FOUND;
-    DWORD type = REG_NONE;
-    std::vector<BYTE> bytes;
-};
-
-StoredValue QueryStored(const std::wstring& subKey, const WCHAR* name)
-{
-    StoredValue stored;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return stored;
-    }
-    stored.bytes.resize(8192);
-    DWORD size = static_cast<DWORD>(stored.bytes.size());
-    stored.status = RegQueryValueExW(key, name, nullptr, &stored.type, stored.bytes.data(), &size);
-    stored.bytes.resize(stored.status == ERROR_SUCCESS ? size : 0);
-    RegCloseKey(key);
-    return stored;
-}
-
 // An enumeration element's text: the part before its first zero unit.
 std::wstring TextOf(const std::wstring& element)
 {
     return element.substr(0, element.find(L'\0'));
-}
-
-std::wstring ModulePath()
-{
-    WCHAR path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return path;
 }
 
 bool EndsWithNoCase(const std::wstring& text, const std::wstring& suffix)
@@ -162,8 +135,8 @@ TEST_F(WriteRegValueTest, StoredByteCountFollowsTheType)
                                 reinterpret_cast<const BYTE*>(c.data)),
                   1)
             << c.name;
-        StoredValue stored = QueryStored(kTestKey + L"\\New\\Sub", c.name);
-        ASSERT_EQ(stored.status, ERROR_SUCCESS) << c.name;
+        SavedValue stored = SaveValue(HKEY_CURRENT_USER, kTestKey + L"\\New\\Sub", c.name);
+        ASSERT_TRUE(stored.present) << c.name;
         EXPECT_EQ(stored.type, c.type) << c.name;
         ASSERT_EQ(stored.bytes.size(), c.storedBytes) << c.name;
         EXPECT_EQ(memcmp(stored.bytes.data(), c.data, c.storedBytes), 0) << c.name;
@@ -194,7 +167,7 @@ TEST_F(WriteRegValueTest, FailuresWriteNothingAndAreNotReportedAsWritten)
 // --- EnumRegSubKeys and EnumRegValues --------------------------------------
 
 class EnumerationTest : public HelpersRegistryTest {
-protected:
+  protected:
     void SetUp() override
     {
         HelpersRegistryTest::SetUp();
@@ -223,11 +196,7 @@ TEST_F(EnumerationTest, SubKeysAreAppendedAsFullLengthElements)
 
 TEST_F(EnumerationTest, NothingIsAppendedWithoutAKeyOrEntries)
 {
-    HKEY empty = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (kTestKey + L"\\Empty").c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &empty, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(empty);
+    ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, kTestKey + L"\\Empty"), ERROR_SUCCESS);
     ASSERT_EQ(WriteText(HKEY_CURRENT_USER, kTestKey + L"\\Keys", L"Value", L"x"), ERROR_SUCCESS);
     // The enumerations pass '/' on: no key of that name exists.
     const std::wstring keysSlashed = kTestKeySlashed + L"/Keys";
@@ -317,7 +286,7 @@ const std::wstring kAppPaths = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\A
 const std::wstring kTestExe = L"FullCheckTestsHelpers";
 
 class FindAppPathTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { RemoveEntries(); }
     void TearDown() override { RemoveEntries(); }
 
@@ -337,7 +306,7 @@ protected:
 TEST_F(FindAppPathTest, TellsWhetherTheRegisteredPathIsAFolder)
 {
     const std::wstring windows = GetWindowsFolderPath();
-    const std::wstring file = ModulePath();
+    const std::wstring file = ProgramPath();
     ASSERT_FALSE(windows.empty());
     const std::wstring longest = kTestExe + std::wstring(207 - kTestExe.size() - 4, L'l') + L".exe";
     const std::wstring tooLong = kTestExe + std::wstring(208 - kTestExe.size() - 4, L'l') + L".exe";
@@ -437,12 +406,9 @@ TEST(DirectoryExistsTest, OnlyExistingDirectoriesCount)
         std::wstring path;
         int expected;
     } cases[] = {
-        {L"", 0},
-        {L"C:\\", 1},
-        {windows, 1},
-        {windows + L"\\", 1},
-        {ModulePath(), 0},
-        {windows + L"\\no such folder", 0},
+        {L"", 0},           {L"C:\\", 1},
+        {windows, 1},       {windows + L"\\", 1},
+        {ProgramPath(), 0}, {windows + L"\\no such folder", 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DirectoryExists(c.path), c.expected) << '"' << c.path << '"';

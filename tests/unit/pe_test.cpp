@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "program.h"
+#include "test_tree.h"
+
 #define FULLCHECK_WIDEN2(x) L##x
 #define FULLCHECK_WIDEN(x) FULLCHECK_WIDEN2(x)
 
@@ -31,33 +34,6 @@ using Bytes = std::vector<unsigned char>;
 const WORD kResourceManifest = 24;  // RT_MANIFEST
 const WORD kResourceGroupIcon = 14; // RT_GROUP_ICON
 const WORD kResourceIcon = 3;       // RT_ICON
-
-std::wstring ExecutablePath()
-{
-    WCHAR self[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        return L"";
-    }
-    std::wstring path(self, length);
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + FULLCHECK_WIDEN(FULLCHECK_EXE_NAME);
-}
-
-Bytes ReadWholeFile(const std::wstring& path)
-{
-    Bytes bytes;
-    FILE* f = _wfopen(path.c_str(), L"rb");
-    if (f == nullptr) {
-        return bytes;
-    }
-    unsigned char chunk[65536];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + n);
-    }
-    fclose(f);
-    return bytes;
-}
 
 // Copies a T from `offset`; false when it would reach past the end.
 template <typename T> bool ReadAt(const Bytes& bytes, size_t offset, T& out)
@@ -81,7 +57,8 @@ struct PeFile {
 PeFile LoadPe(const std::wstring& path)
 {
     PeFile pe;
-    pe.bytes = ReadWholeFile(path);
+    std::string file = ReadTextFile(path);
+    pe.bytes.assign(file.begin(), file.end());
     IMAGE_DOS_HEADER dos;
     DWORD signature = 0;
     if (!ReadAt(pe.bytes, 0, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) {
@@ -294,7 +271,7 @@ class ExecutableFile : public ::testing::Test {
   protected:
     void SetUp() override
     {
-        path_ = ExecutablePath();
+        path_ = ProgramFolder() + L"\\" + FULLCHECK_WIDEN(FULLCHECK_EXE_NAME);
         pe_ = LoadPe(path_);
         ASSERT_FALSE(pe_.bytes.empty()) << "cannot read the program next to the test";
         ASSERT_EQ(pe_.error, "");

@@ -10,7 +10,9 @@
 
 #include "check/probes.h"
 #include "host_keys.h"
-#include "registry_fixture.h"
+#include "test_registry.h"
+#include "test_tree.h"
+#include "text.h"
 
 namespace {
 
@@ -24,39 +26,40 @@ struct StoredValue {
     std::vector<BYTE> bytes;
 };
 
-std::vector<BYTE> BytesOf(const std::wstring& text, bool terminated)
+std::vector<BYTE> TextBytes(const std::wstring& text, bool terminated)
 {
-    const BYTE* begin = reinterpret_cast<const BYTE*>(text.c_str());
-    size_t count = (text.size() + (terminated ? 1 : 0)) * sizeof(WCHAR);
-    return std::vector<BYTE>(begin, begin + count);
+    return BytesOf(terminated ? text + L'\0' : text);
 }
 
 class ValueGenerator {
-public:
-    ValueGenerator(unsigned seed, std::vector<std::wstring> paths) : random_(seed), paths_(std::move(paths)) {}
+  public:
+    ValueGenerator(unsigned seed, std::vector<std::wstring> paths) : random_(seed), paths_(std::move(paths))
+    {
+    }
 
     StoredValue Next()
     {
         StoredValue value{Pick(8) != 0, kTypes[Pick(ARRAYSIZE(kTypes))], {}};
         switch (Pick(4)) {
         case 0: // a path, as installers and users write them
-            value.bytes = BytesOf(DecoratePath(paths_[Pick(paths_.size())]), Pick(4) != 0);
+            value.bytes = TextBytes(DecoratePath(paths_[Pick(paths_.size())]), Pick(4) != 0);
             break;
         case 1: // a short text whose first unit matters
-            value.bytes = BytesOf(std::wstring(1 + Pick(3), InterestingUnit()), Pick(2) != 0);
+            value.bytes = TextBytes(std::wstring(1 + Pick(3), InterestingUnit()), Pick(2) != 0);
             break;
         case 2: // random UTF-16, unpaired surrogates included, up to 5000 bytes
-            value.bytes = BytesOf(RandomUnits(Pick(2501)), Pick(2) != 0);
+            value.bytes = TextBytes(RandomUnits(Pick(2501)), Pick(2) != 0);
             break;
         default: // raw bytes of any length, odd counts included
             value.bytes.resize(Pick(5001));
-            for (BYTE& b : value.bytes) b = static_cast<BYTE>(Pick(256));
+            for (BYTE& b : value.bytes)
+                b = static_cast<BYTE>(Pick(256));
             break;
         }
         return value;
     }
 
-private:
+  private:
     size_t Pick(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random_); }
 
     WCHAR InterestingUnit()
@@ -68,16 +71,20 @@ private:
     std::wstring RandomUnits(size_t count)
     {
         std::wstring text(count, L'\0');
-        for (WCHAR& c : text) c = Pick(4) == 0 ? InterestingUnit() : static_cast<WCHAR>(Pick(0x10000));
+        for (WCHAR& c : text)
+            c = Pick(4) == 0 ? InterestingUnit() : static_cast<WCHAR>(Pick(0x10000));
         return text;
     }
 
     std::wstring DecoratePath(const std::wstring& path)
     {
         switch (Pick(4)) {
-        case 0: return L"\"" + path + L"\"";
-        case 1: return path + L" /uninstall";
-        default: return path;
+        case 0:
+            return L"\"" + path + L"\"";
+        case 1:
+            return path + L" /uninstall";
+        default:
+            return path;
         }
     }
 
@@ -119,38 +126,23 @@ void Store(HKEY root, const std::wstring& key, const WCHAR* name, const StoredVa
     if (!value.present) {
         return;
     }
-    // A non-zero byte behind the data keeps RegSetValueExW from counting in a
-    // terminator that is not part of the value.
-    std::vector<BYTE> buffer = value.bytes;
-    buffer.push_back(0x41);
-    buffer.push_back(0x41);
-    ASSERT_EQ(WriteRawValue(root, key, name, value.type, buffer.data(), static_cast<DWORD>(value.bytes.size())),
-              ERROR_SUCCESS);
-}
-
-void ClearProbeKeys()
-{
-    for (const WCHAR* row : kUninstallKeys) DeleteKeyTree(HKEY_LOCAL_MACHINE, row);
-    DeleteKeyTree(HKEY_CURRENT_USER, kActivityKey);
+    ASSERT_EQ(WriteExactValue(root, key, name, value.type, value.bytes), ERROR_SUCCESS);
 }
 
 TEST(ProbesFuzz, RandomRegistryContentsGiveTheRulesOutcome)
 {
-    WCHAR temp[MAX_PATH + 1];
-    ASSERT_NE(GetTempPathW(ARRAYSIZE(temp), temp), 0u);
-    const std::wstring existing = std::wstring(temp) + L"fuzz-uninstaller.exe";
-    HANDLE file = CreateFileW(existing.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    CloseHandle(file);
+    const std::wstring temp = TempFolder();
+    ASSERT_FALSE(temp.empty());
+    const std::wstring existing = temp + L"fuzz-uninstaller.exe";
+    ASSERT_TRUE(WriteTextFile(existing, ""));
     // canary.txt is relative to the current folder, the scratch drive.
-    ValueGenerator generate(20261208, {existing, std::wstring(temp) + L"missing-uninstaller.exe",
-                                       L"canary.txt", L"missing.exe", std::wstring(temp),
-                                       std::wstring(temp) + L"fuzz-uninstaller.ex\u0130"});
+    ValueGenerator generate(20261208, {existing, temp + L"missing-uninstaller.exe", L"canary.txt",
+                                       L"missing.exe", temp, temp + L"fuzz-uninstaller.ex\u0130"});
 
     size_t installedCount = 0, activeCount = 0, oversized = 0;
     DWORD started = GetTickCount();
     for (size_t round = 0; round < kCombinations; ++round) {
-        ClearProbeKeys();
+        ClearHostKeys();
         bool expectedInstalled = false;
         for (const WCHAR* row : kUninstallKeys) {
             StoredValue value = generate.Next();
@@ -178,7 +170,7 @@ TEST(ProbesFuzz, RandomRegistryContentsGiveTheRulesOutcome)
         installedCount += installed;
         activeCount += dwValue || dwValue2;
     }
-    ClearProbeKeys();
+    ClearHostKeys();
     DeleteFileW(existing.c_str());
     DWORD elapsed = GetTickCount() - started;
     RecordProperty("combinations", static_cast<int>(kCombinations));

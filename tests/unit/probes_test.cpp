@@ -6,42 +6,25 @@
 
 #include "check/probes.h"
 #include "host_keys.h"
-#include "registry_fixture.h"
+#include "test_registry.h"
+#include "test_tree.h"
+#include "text.h"
 
 namespace {
 
-
-std::wstring TempFolder()
-{
-    WCHAR path[MAX_PATH + 1];
-    DWORD length = GetTempPathW(ARRAYSIZE(path), path);
-    return std::wstring(path, length);
-}
-
-void ClearProbeKeys()
-{
-    for (const WCHAR* row : kUninstallKeys) {
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, row, KEY_WOW64_32KEY);
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, row, KEY_WOW64_64KEY);
-    }
-    DeleteKeyTree(HKEY_CURRENT_USER, kActivityKey);
-}
-
 class ProbeInstalledTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
-        ClearProbeKeys();
+        ClearHostKeys();
         folder_ = TempFolder() + L"probe-uninstaller-folder";
         CreateDirectoryW(folder_.c_str(), nullptr);
         uninstaller_ = TempFolder() + L"probe-uninstaller.exe";
-        HANDLE file = CreateFileW(uninstaller_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        CloseHandle(file);
+        ASSERT_TRUE(WriteTextFile(uninstaller_, ""));
     }
     void TearDown() override
     {
-        ClearProbeKeys();
+        ClearHostKeys();
         DeleteFileW(uninstaller_.c_str());
         RemoveDirectoryW(folder_.c_str());
     }
@@ -60,7 +43,7 @@ TEST_F(ProbeInstalledTest, EachRowWithABarePathToAFileCounts)
     for (const WCHAR* row : kUninstallKeys) {
         ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, row, L"UninstallString", uninstaller_), ERROR_SUCCESS);
         EXPECT_TRUE(ProbeInstalled()) << testing::PrintToString(row);
-        ClearProbeKeys();
+        ClearHostKeys();
     }
 }
 
@@ -78,8 +61,8 @@ TEST_F(ProbeInstalledTest, TextThatIsNotABarePathToAReadableFileDoesNotCount)
         for (const WCHAR* row : kUninstallKeys) {
             ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, row, L"UninstallString", text), ERROR_SUCCESS);
         }
-        EXPECT_FALSE(ProbeInstalled()) << std::string(text.begin(), text.end());
-        ClearProbeKeys();
+        EXPECT_FALSE(ProbeInstalled()) << Narrow(text);
+        ClearHostKeys();
     }
 }
 
@@ -91,14 +74,17 @@ TEST_F(ProbeInstalledTest, OnlyThe32BitRegistryViewCounts)
                   ERROR_SUCCESS);
     }
     ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKeys[4], KEY_WOW64_64KEY));
-    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKeys[4], KEY_WOW64_32KEY)) << "the views must be apart";
+    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKeys[4], KEY_WOW64_32KEY))
+        << "the views must be apart";
     EXPECT_FALSE(ProbeInstalled());
 }
 
 TEST_F(ProbeInstalledTest, BothBraceFormsTogetherStillCount)
 {
-    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kUninstallKeys[0], L"UninstallString", uninstaller_), ERROR_SUCCESS);
-    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kUninstallKeys[2], L"UninstallString", uninstaller_), ERROR_SUCCESS);
+    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kUninstallKeys[0], L"UninstallString", uninstaller_),
+              ERROR_SUCCESS);
+    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kUninstallKeys[2], L"UninstallString", uninstaller_),
+              ERROR_SUCCESS);
     EXPECT_TRUE(ProbeInstalled());
 }
 
@@ -108,19 +94,19 @@ TEST_F(ProbeInstalledTest, AValueMustFitTwoHundredSixtyBytes)
     std::wstring prefix = TempFolder() + L"u";
     std::wstring path = prefix + std::wstring(130 - prefix.size() - 4, L'x') + L".exe";
     ASSERT_EQ(path.size(), 130u);
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    CloseHandle(file);
+    ASSERT_TRUE(WriteTextFile(path, ""));
 
     // 130 units without a terminator are exactly 260 bytes: read, and found.
-    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kUninstallKeys[5], L"UninstallString", path, false), ERROR_SUCCESS);
+    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kUninstallKeys[5], L"UninstallString", path, false),
+              ERROR_SUCCESS);
     EXPECT_TRUE(ProbeInstalled());
 
     // With the terminator they are 262 bytes: not read whole. Whatever the
     // failed query leaves behind is at most 130 units, never the full path
     // plus terminator, so the probe must not crash and the file is not found
     // through a cut-off name.
-    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kUninstallKeys[5], L"UninstallString", path, true), ERROR_SUCCESS);
+    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kUninstallKeys[5], L"UninstallString", path, true),
+              ERROR_SUCCESS);
     EXPECT_FALSE(ProbeInstalled());
     DeleteFileW(path.c_str());
 }
@@ -134,7 +120,7 @@ struct ActivityCase {
 };
 
 class ActivityFlagsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { DeleteKeyTree(HKEY_CURRENT_USER, kActivityKey); }
     void TearDown() override { DeleteKeyTree(HKEY_CURRENT_USER, kActivityKey); }
 };
@@ -169,11 +155,9 @@ TEST_F(ActivityFlagsTest, OnlyTheLowByteOfTheFirstUnitCounts)
         for (int which = 0; which < 2; ++which) {
             DeleteKeyTree(HKEY_CURRENT_USER, kActivityKey);
             const WCHAR* name = which == 0 ? L"ReplacementProcessActive" : L"UpdateProcessActive";
-            // A non-zero unit follows the data so that no terminator is counted in.
-            std::wstring buffer = c.data + (c.bytes == ~0u ? L'\0' : L'!');
-            DWORD bytes = c.bytes == ~0u ? static_cast<DWORD>((c.data.size() + 1) * sizeof(WCHAR)) : c.bytes;
-            ASSERT_EQ(WriteRawValue(HKEY_CURRENT_USER, kActivityKey, name, c.type, buffer.c_str(), bytes),
-                      ERROR_SUCCESS);
+            std::vector<BYTE> bytes = BytesOf(c.bytes == ~0u ? c.data + L'\0' : c.data);
+            bytes.resize(c.bytes == ~0u ? bytes.size() : c.bytes);
+            ASSERT_EQ(WriteExactValue(HKEY_CURRENT_USER, kActivityKey, name, c.type, bytes), ERROR_SUCCESS);
             bool dwValue = false, dwValue2 = false;
             ReadActivityFlags(dwValue, dwValue2);
             EXPECT_EQ(which == 0 ? dwValue : dwValue2, c.flag) << c.shape << " in value " << which;

@@ -5,14 +5,14 @@
 #include <string>
 
 #include "platform/registry.h"
-#include "registry_fixture.h"
+#include "test_registry.h"
 
 namespace {
 
 const std::wstring kTestKey = L"Software\\FullCheckTests\\ReadRegValue";
 
 class ReadRegValueTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { DeleteKeyTree(HKEY_CURRENT_USER, kTestKey); }
     void TearDown() override { DeleteKeyTree(HKEY_CURRENT_USER, kTestKey); }
 };
@@ -31,9 +31,9 @@ struct Destination {
 TEST_F(ReadRegValueTest, SlashAndBackslashPathsOpenTheSameKey)
 {
     ASSERT_EQ(WriteText(HKEY_CURRENT_USER, kTestKey + L"\\Sub", L"Name", L"value"), ERROR_SUCCESS);
-    for (const WCHAR* path : {L"Software/FullCheckTests/ReadRegValue/Sub",
-                              L"Software\\FullCheckTests\\ReadRegValue\\Sub",
-                              L"Software/FullCheckTests\\ReadRegValue/Sub"}) {
+    for (const WCHAR* path :
+         {L"Software/FullCheckTests/ReadRegValue/Sub", L"Software\\FullCheckTests\\ReadRegValue\\Sub",
+          L"Software/FullCheckTests\\ReadRegValue/Sub"}) {
         Destination d;
         EXPECT_EQ(ReadRegValue(HKEY_CURRENT_USER, path, L"Name", REG_SZ, d.bytes()), 1);
         EXPECT_STREQ(d.units, L"value");

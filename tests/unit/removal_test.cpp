@@ -4,8 +4,6 @@
 // it checks afterwards that every link target survived.
 #include <windows.h>
 
-#include <shlobj.h>
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,19 +11,13 @@
 
 #include "check/removal.h"
 #include "check/removal_steps.h"
-#include "registry_fixture.h"
+#include "host_keys.h"
+#include "sandbox.h"
+#include "test_registry.h"
+#include "test_tree.h"
+#include "text.h"
 
 namespace {
-
-const WCHAR kDataFolder[] = L"Corvanta\\CorvantaMarbelQuint";
-const WCHAR kAccountFile[] = L"Meine Konten.mqd";
-
-std::wstring UserProfile()
-{
-    WCHAR value[MAX_PATH] = {};
-    DWORD length = GetEnvironmentVariableW(L"USERPROFILE", value, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::wstring(value, length) : std::wstring();
-}
 
 // Throw-away roots: under the sandbox's profile folder, never elsewhere.
 std::wstring TestRoot()
@@ -38,75 +30,10 @@ std::wstring LinksRoot()
     return UserProfile() + L"\\RemovalLinks";
 }
 
-// \\?\ lets the helpers reach paths longer than MAX_PATH.
-std::wstring Long(const std::wstring& path)
+// A file of the scenario, holding "data\n".
+void SeedFile(const std::wstring& path)
 {
-    return L"\\\\?\\" + path;
-}
-
-bool Exists(const std::wstring& path)
-{
-    return GetFileAttributesW(Long(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void MakeFolder(const std::wstring& path)
-{
-    for (size_t end = path.find(L'\\', 3);; end = path.find(L'\\', end + 1)) {
-        CreateDirectoryW(Long(path.substr(0, end)).c_str(), nullptr);
-        if (end == std::wstring::npos) {
-            break;
-        }
-    }
-}
-
-void WriteFileText(const std::wstring& path, const char* text = "data\n")
-{
-    MakeFolder(path.substr(0, path.rfind(L'\\')));
-    HANDLE file = CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot write a test file";
-    DWORD written = 0;
-    WriteFile(file, text, lstrlenA(text), &written, nullptr);
-    CloseHandle(file);
-}
-
-// The file's text, or "<missing>" when it cannot be read.
-std::string ReadFileText(const std::wstring& path)
-{
-    HANDLE file = CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return "<missing>";
-    }
-    char buffer[256];
-    DWORD read = 0;
-    ReadFile(file, buffer, sizeof(buffer), &read, nullptr);
-    CloseHandle(file);
-    return std::string(buffer, read);
-}
-
-// Removes a tree that the tests made themselves; it holds no links.
-void RemoveTree(const std::wstring& path)
-{
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW(Long(path + L"\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = entry.cFileName;
-            std::wstring child = path + L"\\" + name;
-            if (name == L"." || name == L"..") {
-                continue;
-            }
-            SetFileAttributesW(Long(child).c_str(), FILE_ATTRIBUTE_NORMAL);
-            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-                RemoveTree(child);
-            } else {
-                DeleteFileW(Long(child).c_str());
-            }
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
-    }
-    RemoveDirectoryW(Long(path).c_str());
+    ASSERT_TRUE(WriteTextFile(path, "data\n")) << "cannot write " << Narrow(path);
 }
 
 // Every test starts with an empty throw-away root and checks at the end that
@@ -115,18 +42,17 @@ class RemovalTest : public ::testing::Test {
   protected:
     void SetUp() override
     {
-        ASSERT_EQ(UserProfile().rfind(L"C:\\users\\", 0), 0u) << "not in the sandbox's prefix";
+        ASSERT_EQ(SandboxProblem(), "");
         root = TestRoot();
         RemoveTree(root);
-        MakeFolder(root);
+        MakeFolders(root);
         ASSERT_TRUE(Exists(root));
     }
 
     void TearDown() override
     {
         RemoveTree(root);
-        EXPECT_EQ(ReadFileText(L"T:\\canary.txt"), "throw-away canary\n");
-        EXPECT_EQ(ReadFileText(L"T:\\canary-folder\\canary.txt"), "throw-away canary\n");
+        EXPECT_EQ(SandboxProblem(), "");
     }
 
     std::wstring root;
@@ -139,19 +65,19 @@ using ClearDataFolderTest = RemovalTest;
 
 TEST_F(ClearDataFolderTest, EverythingInsideGoesWhateverItsAttributesAndTheParentStays)
 {
-    std::wstring data = root + L"\\" + kDataFolder;
+    std::wstring data = root + L"\\" + kDataFolderBelowAppData;
     for (const WCHAR* file : {L"a.txt", L"sub\\b.txt", L"sub\\deeper\\c.txt", L"hidden.txt", L"system.txt",
                               L"read-only.txt", L"read-only folder\\d.txt", L"Ümläut ✓ 𝄞.txt"}) {
-        WriteFileText(data + L"\\" + file);
+        SeedFile(data + L"\\" + file);
     }
-    MakeFolder(data + L"\\empty");
+    MakeFolders(data + L"\\empty");
     SetFileAttributesW((data + L"\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
     SetFileAttributesW((data + L"\\system.txt").c_str(), FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN);
     SetFileAttributesW((data + L"\\read-only.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     SetFileAttributesW((data + L"\\read-only folder\\d.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     SetFileAttributesW((data + L"\\read-only folder").c_str(), FILE_ATTRIBUTE_READONLY);
-    WriteFileText(root + L"\\Corvanta\\sibling.txt");
-    WriteFileText(root + L"\\Corvanta\\CorvantaMarbelQuint2\\neighbour.txt");
+    SeedFile(root + L"\\Corvanta\\sibling.txt");
+    SeedFile(root + L"\\Corvanta\\CorvantaMarbelQuint2\\neighbour.txt");
 
     ClearDataFolderIn(root.c_str());
 
@@ -162,14 +88,14 @@ TEST_F(ClearDataFolderTest, EverythingInsideGoesWhateverItsAttributesAndTheParen
 
 TEST_F(ClearDataFolderTest, FoldersDeeperAndPathsLongerThanMaxPathGo)
 {
-    std::wstring data = root + L"\\" + kDataFolder;
+    std::wstring data = root + L"\\" + kDataFolderBelowAppData;
     std::wstring deep = data;
     while (deep.size() < 700) {
         deep += L"\\" + std::wstring(20, L'd');
     }
-    WriteFileText(deep + L"\\bottom.txt");
-    WriteFileText(data + L"\\" + std::wstring(255, L'n'));
-    WriteFileText(data + L"\\top.txt");
+    SeedFile(deep + L"\\bottom.txt");
+    SeedFile(data + L"\\" + std::wstring(255, L'n'));
+    SeedFile(data + L"\\top.txt");
 
     ClearDataFolderIn(root.c_str());
 
@@ -180,19 +106,19 @@ TEST_F(ClearDataFolderTest, AFileHeldOpenStaysWithItsFoldersAndTheRestGoes)
 {
     // Neither share mode lets others delete.
     for (DWORD share : {DWORD(0), DWORD(FILE_SHARE_READ | FILE_SHARE_WRITE)}) {
-        std::wstring data = root + L"\\" + kDataFolder;
+        std::wstring data = root + L"\\" + kDataFolderBelowAppData;
         std::wstring held = data + L"\\sub\\held.txt";
-        WriteFileText(held);
-        WriteFileText(data + L"\\a.txt");
-        WriteFileText(data + L"\\sub\\z.txt");
-        WriteFileText(data + L"\\zz\\other.txt");
+        SeedFile(held);
+        SeedFile(data + L"\\a.txt");
+        SeedFile(data + L"\\sub\\z.txt");
+        SeedFile(data + L"\\zz\\other.txt");
         HANDLE handle = CreateFileW(held.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(handle, INVALID_HANDLE_VALUE);
 
         ClearDataFolderIn(root.c_str());
         CloseHandle(handle);
 
-        EXPECT_EQ(ReadFileText(held), "data\n") << "share mode " << share;
+        EXPECT_EQ(ReadTextFile(held), "data\n") << "share mode " << share;
         for (const WCHAR* gone : {L"\\a.txt", L"\\sub\\z.txt", L"\\zz"}) {
             EXPECT_FALSE(Exists(data + gone)) << "share mode " << share;
         }
@@ -202,7 +128,7 @@ TEST_F(ClearDataFolderTest, AFileHeldOpenStaysWithItsFoldersAndTheRestGoes)
 
 TEST_F(ClearDataFolderTest, TheFolderStoredInAnotherCaseIsStillTheDataFolder)
 {
-    WriteFileText(root + L"\\corvanta\\CORVANTAMARBELQUINT\\a.txt");
+    SeedFile(root + L"\\corvanta\\CORVANTAMARBELQUINT\\a.txt");
 
     ClearDataFolderIn(root.c_str());
 
@@ -222,14 +148,16 @@ TEST_F(ClearDataFolderTest, NothingIsMadeOrDeletedWhereNoDataFolderIs)
         {"the data folder is a file", L"Corvanta\\CorvantaMarbelQuint"},
     };
     for (const auto& c : cases) {
-        WriteFileText(root + L"\\" + c.file);
+        SeedFile(root + L"\\" + c.file);
 
         ClearDataFolderIn(root.c_str());
 
-        EXPECT_EQ(ReadFileText(root + L"\\" + c.file), "data\n") << c.name;
-        EXPECT_EQ(Exists(root + L"\\" + kDataFolder), std::wstring(c.file) == kDataFolder) << c.name;
+        EXPECT_EQ(ReadTextFile(root + L"\\" + c.file), "data\n") << c.name;
+        EXPECT_EQ(Exists(root + L"\\" + kDataFolderBelowAppData),
+                  std::wstring(c.file) == kDataFolderBelowAppData)
+            << c.name;
         RemoveTree(root);
-        MakeFolder(root);
+        MakeFolders(root);
     }
 }
 
@@ -237,15 +165,15 @@ TEST_F(ClearDataFolderTest, OnlyAnAbsoluteAppDataPathIsUsed)
 {
     // The current folder holds a data folder too: a relative or device path,
     // a wildcard or an empty text must reach neither.
-    std::wstring data = root + L"\\" + kDataFolder;
-    WriteFileText(data + L"\\data.txt");
+    std::wstring data = root + L"\\" + kDataFolderBelowAppData;
+    SeedFile(data + L"\\data.txt");
     WCHAR startFolder[MAX_PATH] = {};
     ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, startFolder), 0u);
     ASSERT_TRUE(SetCurrentDirectoryW(root.c_str()));
 
-    for (const std::wstring& path : {std::wstring(), std::wstring(L"."), std::wstring(L".\\"),
-                                     std::wstring(L"\\"), L"\\\\?\\" + root, L"\\\\.\\" + root, root + L"\\*",
-                                     root.substr(0, 2) + L"\\users\\?*", root.substr(2)}) {
+    for (const std::wstring& path :
+         {std::wstring(), std::wstring(L"."), std::wstring(L".\\"), std::wstring(L"\\"), L"\\\\?\\" + root,
+          L"\\\\.\\" + root, root + L"\\*", root.substr(0, 2) + L"\\users\\?*", root.substr(2)}) {
         ClearDataFolderIn(path.c_str());
     }
     SetCurrentDirectoryW(startFolder);
@@ -259,7 +187,7 @@ TEST_F(ClearDataFolderTest, OnlyAnAbsoluteAppDataPathIsUsed)
 // everything else in the data folder goes. removal-links checks the targets.
 
 struct LinkScenario {
-    const WCHAR* appData; // folder under RemovalLinks standing for AppData
+    const WCHAR* appData;           // folder under RemovalLinks standing for AppData
     std::vector<const WCHAR*> kept; // relative to the data folder
     std::vector<const WCHAR*> gone;
 };
@@ -274,7 +202,7 @@ class DataFolderLinkTest : public RemovalTest, public ::testing::WithParamInterf
 TEST_P(DataFolderLinkTest, OnlyTheLinkAndWhatHoldsItStay)
 {
     const LinkScenario& scenario = GetParam();
-    std::wstring data = LinksRoot() + L"\\" + scenario.appData + L"\\" + kDataFolder;
+    std::wstring data = LinksRoot() + L"\\" + scenario.appData + L"\\" + kDataFolderBelowAppData;
     for (const WCHAR* kept : scenario.kept) {
         ASSERT_TRUE(Exists(data + L"\\" + kept)) << "run through tests/unit/removal-links";
     }
@@ -318,9 +246,9 @@ using DeleteAccountFileTest = RemovalTest;
 
 TEST_F(DeleteAccountFileTest, APlainFileGoesWhateverTheCaseOfItsName)
 {
-    for (const WCHAR* stored : {kAccountFile, L"meine konten.MQD"}) {
-        WriteFileText(root + L"\\" + stored);
-        WriteFileText(root + L"\\other.mqd");
+    for (const WCHAR* stored : {kAccountFileName, L"meine konten.MQD"}) {
+        SeedFile(root + L"\\" + stored);
+        SeedFile(root + L"\\other.mqd");
 
         DeleteAccountFileIn(root.c_str());
 
@@ -331,21 +259,21 @@ TEST_F(DeleteAccountFileTest, APlainFileGoesWhateverTheCaseOfItsName)
 
 TEST_F(DeleteAccountFileTest, WhatCannotBeReadOrIsNoFileStays)
 {
-    std::wstring account = root + L"\\" + kAccountFile;
-    WriteFileText(root + L"\\other.mqd");
+    std::wstring account = root + L"\\" + kAccountFileName;
+    SeedFile(root + L"\\other.mqd");
     DeleteAccountFileIn(root.c_str());
     EXPECT_TRUE(Exists(root + L"\\other.mqd"));
     EXPECT_FALSE(Exists(account)) << "absent: nothing is made";
 
-    WriteFileText(account + L"\\inside.txt");
+    SeedFile(account + L"\\inside.txt");
     DeleteAccountFileIn(root.c_str());
     EXPECT_TRUE(Exists(account + L"\\inside.txt")) << "a folder of that name";
     RemoveTree(account);
 
-    WriteFileText(account);
+    SeedFile(account);
     SetFileAttributesW(account.c_str(), FILE_ATTRIBUTE_READONLY);
     DeleteAccountFileIn(root.c_str());
-    EXPECT_EQ(ReadFileText(account), "data\n") << "read-only";
+    EXPECT_EQ(ReadTextFile(account), "data\n") << "read-only";
     SetFileAttributesW(account.c_str(), FILE_ATTRIBUTE_NORMAL);
 
     // Held against readers, or with deletion.
@@ -357,7 +285,7 @@ TEST_F(DeleteAccountFileTest, WhatCannotBeReadOrIsNoFileStays)
         DeleteAccountFileIn(root.c_str());
         CloseHandle(held);
 
-        EXPECT_EQ(ReadFileText(account), "data\n") << "share mode " << share;
+        EXPECT_EQ(ReadTextFile(account), "data\n") << "share mode " << share;
     }
 }
 
@@ -366,88 +294,33 @@ TEST_F(DeleteAccountFileTest, ALinkStaysAndALinkedDocumentsFolderIsFollowed)
     // AccountLink: a link to a file on no drive. AccountCaseTwin: a link to
     // "meine konten.mqd" beside it, which Windows would call the same name.
     for (const WCHAR* scenario : {L"AccountLink", L"AccountCaseTwin"}) {
-        std::wstring account = LinksRoot() + L"\\" + scenario + L"\\" + kAccountFile;
-        ASSERT_EQ(ReadFileText(account), "keep\n") << "run through tests/unit/removal-links";
+        std::wstring account = LinksRoot() + L"\\" + scenario + L"\\" + kAccountFileName;
+        ASSERT_EQ(ReadTextFile(account), "keep\n") << "run through tests/unit/removal-links";
 
         DeleteAccountFileIn((LinksRoot() + L"\\" + scenario).c_str());
 
-        EXPECT_EQ(ReadFileText(account), "keep\n") << testing::PrintToString(scenario);
+        EXPECT_EQ(ReadTextFile(account), "keep\n") << testing::PrintToString(scenario);
     }
-    ASSERT_TRUE(Exists(LinksRoot() + L"\\DocumentsLink\\" + kAccountFile));
+    ASSERT_TRUE(Exists(LinksRoot() + L"\\DocumentsLink\\" + kAccountFileName));
     DeleteAccountFileIn((LinksRoot() + L"\\DocumentsLink").c_str());
-    EXPECT_FALSE(Exists(LinksRoot() + L"\\FollowedDocuments\\" + kAccountFile));
+    EXPECT_FALSE(Exists(LinksRoot() + L"\\FollowedDocuments\\" + kAccountFileName));
 }
 
 // ---------------------------------------------------------------------------
 // The whole removal, with the user's AppData and Documents folders redirected
 // to throw-away folders and restored afterwards.
 
-const WCHAR kUserShellFolders[] =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-const WCHAR kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-
-struct SavedValue {
-    const WCHAR* key;
-    const WCHAR* name;
-    bool present;
-    DWORD type;
-    std::vector<BYTE> data;
-};
-
-SavedValue SaveValue(const WCHAR* key, const WCHAR* name)
-{
-    SavedValue saved{key, name, false, REG_NONE, std::vector<BYTE>(4096)};
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &handle) == ERROR_SUCCESS) {
-        DWORD size = static_cast<DWORD>(saved.data.size());
-        saved.present =
-            RegQueryValueExW(handle, name, nullptr, &saved.type, saved.data.data(), &size) == ERROR_SUCCESS;
-        saved.data.resize(saved.present ? size : 0);
-        RegCloseKey(handle);
-    }
-    return saved;
-}
-
-void RestoreValue(const SavedValue& saved)
-{
-    if (saved.present) {
-        WriteRawValue(HKEY_CURRENT_USER, saved.key, saved.name, saved.type, saved.data.data(),
-                      static_cast<DWORD>(saved.data.size()));
-        return;
-    }
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, saved.key, 0, KEY_SET_VALUE, &handle) == ERROR_SUCCESS) {
-        RegDeleteValueW(handle, saved.name);
-        RegCloseKey(handle);
-    }
-}
-
-std::wstring SpecialFolder(int csidl)
-{
-    WCHAR path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) {
-        return std::wstring();
-    }
-    return path;
-}
-
 class RemoveUserDataTest : public RemovalTest {
   protected:
     void SetUp() override
     {
         RemovalTest::SetUp();
-        for (const WCHAR* key : {kUserShellFolders, kShellFolders}) {
-            for (const WCHAR* name : {L"AppData", L"Personal"}) {
-                saved.push_back(SaveValue(key, name));
-            }
-        }
+        saved = SaveShellFolders();
     }
 
     void TearDown() override
     {
-        for (const SavedValue& value : saved) {
-            RestoreValue(value);
-        }
+        RestoreValues(saved);
         RemovalTest::TearDown();
     }
 
@@ -455,14 +328,12 @@ class RemoveUserDataTest : public RemovalTest {
     // then reports exactly those folders.
     void Redirect(const std::wstring& appData, const std::wstring& documents)
     {
-        for (const WCHAR* key : {kUserShellFolders, kShellFolders}) {
-            ASSERT_EQ(WriteText(HKEY_CURRENT_USER, key, L"AppData", appData), ERROR_SUCCESS);
-            ASSERT_EQ(WriteText(HKEY_CURRENT_USER, key, L"Personal", documents), ERROR_SUCCESS);
-        }
-        MakeFolder(appData);
-        MakeFolder(documents);
-        ASSERT_EQ(SpecialFolder(CSIDL_APPDATA), appData);
-        ASSERT_EQ(SpecialFolder(CSIDL_PERSONAL), documents);
+        ASSERT_EQ(RedirectShellFolder(L"AppData", appData), ERROR_SUCCESS);
+        ASSERT_EQ(RedirectShellFolder(L"Personal", documents), ERROR_SUCCESS);
+        MakeFolders(appData);
+        MakeFolders(documents);
+        ASSERT_EQ(RoamingAppData(), appData);
+        ASSERT_EQ(Documents(), documents);
     }
 
     std::vector<SavedValue> saved;
@@ -473,17 +344,17 @@ TEST_F(RemoveUserDataTest, RemovesTheDataFolderAndTheAccountFile)
     std::wstring appData = root + L"\\AppData";
     std::wstring documents = root + L"\\Documents";
     ASSERT_NO_FATAL_FAILURE(Redirect(appData, documents));
-    WriteFileText(appData + L"\\" + kDataFolder + L"\\a.txt");
-    WriteFileText(appData + L"\\" + kDataFolder + L"\\sub\\b.txt");
-    WriteFileText(appData + L"\\Corvanta\\sibling.txt");
-    WriteFileText(documents + L"\\" + kAccountFile);
-    WriteFileText(documents + L"\\other.mqd");
+    SeedFile(appData + L"\\" + kDataFolderBelowAppData + L"\\a.txt");
+    SeedFile(appData + L"\\" + kDataFolderBelowAppData + L"\\sub\\b.txt");
+    SeedFile(appData + L"\\Corvanta\\sibling.txt");
+    SeedFile(documents + L"\\" + kAccountFileName);
+    SeedFile(documents + L"\\other.mqd");
 
     RemoveUserData();
 
-    EXPECT_FALSE(Exists(appData + L"\\" + kDataFolder));
+    EXPECT_FALSE(Exists(appData + L"\\" + kDataFolderBelowAppData));
     EXPECT_TRUE(Exists(appData + L"\\Corvanta\\sibling.txt"));
-    EXPECT_FALSE(Exists(documents + L"\\" + kAccountFile));
+    EXPECT_FALSE(Exists(documents + L"\\" + kAccountFileName));
     EXPECT_TRUE(Exists(documents + L"\\other.mqd"));
 }
 
@@ -492,28 +363,29 @@ TEST_F(RemoveUserDataTest, WithoutADataFolderTheAccountFileStillGoes)
     std::wstring appData = root + L"\\AppData";
     std::wstring documents = root + L"\\Documents";
     ASSERT_NO_FATAL_FAILURE(Redirect(appData, documents));
-    WriteFileText(appData + L"\\Corvanta\\sibling.txt");
-    WriteFileText(documents + L"\\" + kAccountFile);
+    SeedFile(appData + L"\\Corvanta\\sibling.txt");
+    SeedFile(documents + L"\\" + kAccountFileName);
 
     RemoveUserData();
 
-    EXPECT_FALSE(Exists(appData + L"\\" + kDataFolder));
+    EXPECT_FALSE(Exists(appData + L"\\" + kDataFolderBelowAppData));
     EXPECT_TRUE(Exists(appData + L"\\Corvanta\\sibling.txt"));
-    EXPECT_FALSE(Exists(documents + L"\\" + kAccountFile));
+    EXPECT_FALSE(Exists(documents + L"\\" + kAccountFileName));
 }
 
 TEST_F(RemoveUserDataTest, RedirectedToALinkedCorvantaNothingThereGoesButTheAccountFileDoes)
 {
     std::wstring appData = LinksRoot() + L"\\CorvantaLink";
     std::wstring documents = root + L"\\Documents";
-    ASSERT_TRUE(Exists(appData + L"\\" + kDataFolder + L"\\data.txt")) << "run through tests/unit/removal-links";
+    ASSERT_TRUE(Exists(appData + L"\\" + kDataFolderBelowAppData + L"\\data.txt"))
+        << "run through tests/unit/removal-links";
     ASSERT_NO_FATAL_FAILURE(Redirect(appData, documents));
-    WriteFileText(documents + L"\\" + kAccountFile);
+    SeedFile(documents + L"\\" + kAccountFileName);
 
     RemoveUserData();
 
-    EXPECT_EQ(ReadFileText(appData + L"\\" + kDataFolder + L"\\data.txt"), "keep\n");
-    EXPECT_FALSE(Exists(documents + L"\\" + kAccountFile));
+    EXPECT_EQ(ReadTextFile(appData + L"\\" + kDataFolderBelowAppData + L"\\data.txt"), "keep\n");
+    EXPECT_FALSE(Exists(documents + L"\\" + kAccountFileName));
 }
 
 TEST_F(RemoveUserDataTest, ADataFolderPathLongerThanMaxPathGoesAndNothingElse)
@@ -530,18 +402,18 @@ TEST_F(RemoveUserDataTest, ADataFolderPathLongerThanMaxPathGoesAndNothingElse)
     const std::wstring kept[] = {appData + L"\\other.txt", appData + L"\\Corvanta\\other.txt",
                                  appData.substr(0, appData.rfind(L'\\')) + L"\\beside.txt"};
     for (const std::wstring& file : kept) {
-        WriteFileText(file);
+        SeedFile(file);
     }
-    WriteFileText(appData + L"\\" + kDataFolder + L"\\data.txt");
-    WriteFileText(documents + L"\\" + kAccountFile);
+    SeedFile(appData + L"\\" + kDataFolderBelowAppData + L"\\data.txt");
+    SeedFile(documents + L"\\" + kAccountFileName);
 
     RemoveUserData();
 
     for (const std::wstring& file : kept) {
         EXPECT_TRUE(Exists(file)) << file.size() << " units";
     }
-    EXPECT_FALSE(Exists(appData + L"\\" + kDataFolder));
-    EXPECT_FALSE(Exists(documents + L"\\" + kAccountFile));
+    EXPECT_FALSE(Exists(appData + L"\\" + kDataFolderBelowAppData));
+    EXPECT_FALSE(Exists(documents + L"\\" + kAccountFileName));
 }
 
 } // namespace

@@ -1,0 +1,50 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "program.h"
+#include "test_tree.h"
+
+std::wstring ProgramPath()
+{
+    WCHAR path[MAX_PATH] = {};
+    DWORD length = GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
+    return length == 0 || length >= ARRAYSIZE(path) ? std::wstring() : std::wstring(path, length);
+}
+
+std::wstring ProgramFolder()
+{
+    return ParentOf(ProgramPath());
+}
+
+bool StartProgram(const std::wstring& program, const std::wstring& tail, PROCESS_INFORMATION& process,
+                  const WCHAR* currentFolder, const WCHAR* desktop)
+{
+    // CreateProcessW may write into both.
+    std::wstring commandLine = L"\"" + program + L"\"" + tail;
+    std::vector<WCHAR> writable(commandLine.begin(), commandLine.end());
+    writable.push_back(L'\0');
+    std::wstring desktopName = desktop != nullptr ? desktop : L"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.lpDesktop = desktop != nullptr ? &desktopName[0] : nullptr;
+    return CreateProcessW(program.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          currentFolder, &startup, &process) != FALSE;
+}
+
+bool EndProgram(PROCESS_INFORMATION& process, DWORD waitMs, DWORD* exitCode)
+{
+    bool ended = WaitForSingleObject(process.hProcess, waitMs) == WAIT_OBJECT_0;
+    if (!ended) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    if (exitCode != nullptr) {
+        *exitCode = STILL_ACTIVE;
+        GetExitCodeProcess(process.hProcess, exitCode);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    process = {};
+    return ended;
+}
