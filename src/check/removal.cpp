@@ -25,7 +25,8 @@ void ClearDataFolderIn(const WCHAR* appData)
         return;
     }
     std::wstring companyLocation;
-    HANDLE company = OpenVerifiedFolder(appDataFolder, appDataLocation, kCompanyFolder, false, companyLocation);
+    HANDLE company =
+        OpenVerifiedFolder(appDataFolder, appDataLocation, kCompanyFolder, false, companyLocation);
     CloseHandle(appDataFolder);
     if (company == INVALID_HANDLE_VALUE) {
         return;
@@ -64,12 +65,12 @@ void RemoveUserData()
 {
     // One buffer serves both steps.
     WCHAR folderPath[MAX_PATH] = {};
-    if (SUCCEEDED(late::SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
-                                         folderPath))) {
+    if (SUCCEEDED(late::SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
+                                         SHGFP_TYPE_CURRENT, folderPath))) {
         ClearDataFolderIn(folderPath);
     }
-    if (SUCCEEDED(late::SHGetFolderPathW(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
-                                         folderPath))) {
+    if (SUCCEEDED(late::SHGetFolderPathW(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr,
+                                         SHGFP_TYPE_CURRENT, folderPath))) {
         DeleteAccountFileIn(folderPath);
     }
 }

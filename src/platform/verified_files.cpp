@@ -48,8 +48,8 @@ bool IsLetter(WCHAR c)
 bool IsPlainAbsolutePath(const WCHAR* path)
 {
     bool drive = IsLetter(path[0]) && path[1] == L':' && path[2] == L'\\';
-    bool unc = path[0] == L'\\' && path[1] == L'\\' && path[2] != L'\0' && path[2] != L'?' && path[2] != L'.' &&
-               path[2] != L'\\';
+    bool unc = path[0] == L'\\' && path[1] == L'\\' && path[2] != L'\0' && path[2] != L'?' &&
+               path[2] != L'.' && path[2] != L'\\';
     for (const WCHAR* c = path; *c != L'\0'; ++c) {
         if (*c == L'*' || *c == L'?') {
             return false;
@@ -101,7 +101,8 @@ bool IsLink(const FILE_ATTRIBUTE_TAG_INFORMATION& tag)
 bool QueryAttributeTag(HANDLE handle, FILE_ATTRIBUTE_TAG_INFORMATION& tag)
 {
     IO_STATUS_BLOCK io;
-    return NT_SUCCESS(late::NtQueryInformationFile(handle, &io, &tag, sizeof(tag), FileAttributeTagInformation));
+    return NT_SUCCESS(
+        late::NtQueryInformationFile(handle, &io, &tag, sizeof(tag), FileAttributeTagInformation));
 }
 
 NTSTATUS OpenNamed(HANDLE root, const std::wstring& name, ACCESS_MASK access, ULONG share, ULONG options,
@@ -128,8 +129,8 @@ NTSTATUS OpenNamed(HANDLE root, const std::wstring& name, ACCESS_MASK access, UL
 
 bool RefusesRelativeOpen(NTSTATUS status)
 {
-    return status == kStatusInvalidParameter || status == kStatusNotSupported || status == kStatusNotImplemented ||
-           status == kStatusInvalidDeviceRequest;
+    return status == kStatusInvalidParameter || status == kStatusNotSupported ||
+           status == kStatusNotImplemented || status == kStatusInvalidDeviceRequest;
 }
 
 // Opens the entry storedName of parent and keeps the handle only when it is
@@ -171,12 +172,13 @@ std::wstring FindStoredName(HANDLE parent, const WCHAR* name, ULONG& attributes,
     std::vector<BYTE> buffer(sizeof(FILE_ID_FULL_DIR_INFORMATION) + 2 * MAX_PATH * sizeof(WCHAR));
     IO_STATUS_BLOCK io;
     NTSTATUS status = late::NtQueryDirectoryFile(parent, nullptr, nullptr, nullptr, &io, buffer.data(),
-                                                 static_cast<ULONG>(buffer.size()), FileIdFullDirectoryInformation,
-                                                 TRUE, &maskString, TRUE);
+                                                 static_cast<ULONG>(buffer.size()),
+                                                 FileIdFullDirectoryInformation, TRUE, &maskString, TRUE);
     if (!NT_SUCCESS(status) || io.Information == 0) {
         return std::wstring();
     }
-    const FILE_ID_FULL_DIR_INFORMATION* entry = reinterpret_cast<const FILE_ID_FULL_DIR_INFORMATION*>(buffer.data());
+    const FILE_ID_FULL_DIR_INFORMATION* entry =
+        reinterpret_cast<const FILE_ID_FULL_DIR_INFORMATION*>(buffer.data());
     attributes = entry->FileAttributes;
     fileId = entry->FileId.QuadPart;
     return std::wstring(entry->FileName, entry->FileNameLength / sizeof(WCHAR));
@@ -227,7 +229,8 @@ bool HasListedId(HANDLE handle, LONGLONG listedId)
 {
     IO_STATUS_BLOCK io;
     FILE_INTERNAL_INFORMATION internal;
-    if (!NT_SUCCESS(late::NtQueryInformationFile(handle, &io, &internal, sizeof(internal), FileInternalInformation))) {
+    if (!NT_SUCCESS(late::NtQueryInformationFile(handle, &io, &internal, sizeof(internal),
+                                                 FileInternalInformation))) {
         return false;
     }
     return listedId == 0 || internal.IndexNumber.QuadPart == 0 || internal.IndexNumber.QuadPart == listedId;
@@ -236,18 +239,20 @@ bool HasListedId(HANDLE handle, LONGLONG listedId)
 // Whether the folder open as handle is the entry that its parent listed, of
 // the same kind: a listing that showed a reparse point where the handle shows
 // none (or the reverse) means a swap, or a platform that followed a link.
-bool IsListedFolder(HANDLE handle, ULONG listedAttributes, LONGLONG listedId, FILE_ATTRIBUTE_TAG_INFORMATION& tag)
+bool IsListedFolder(HANDLE handle, ULONG listedAttributes, LONGLONG listedId,
+                    FILE_ATTRIBUTE_TAG_INFORMATION& tag)
 {
     return QueryAttributeTag(handle, tag) && (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           !((tag.FileAttributes ^ listedAttributes) & FILE_ATTRIBUTE_REPARSE_POINT) && HasListedId(handle, listedId);
+           !((tag.FileAttributes ^ listedAttributes) & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           HasListedId(handle, listedId);
 }
 
 size_t DeleteContentsAtDepth(HANDLE folder, const std::wstring& location, int depth);
 
 // Deletes one listed entry of folder and everything inside it. False when
 // anything of it stays.
-bool DeleteEntry(HANDLE folder, const std::wstring& location, const std::wstring& name, ULONG listedAttributes,
-                 LONGLONG listedId, int depth)
+bool DeleteEntry(HANDLE folder, const std::wstring& location, const std::wstring& name,
+                 ULONG listedAttributes, LONGLONG listedId, int depth)
 {
     if (!(listedAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         // Opened as it is, a link to a file goes as a link; no attribute
@@ -274,7 +279,8 @@ bool DeleteEntry(HANDLE folder, const std::wstring& location, const std::wstring
             deleted = DeleteOpenEntry(child, true);
         } else if (depth < kMaxDepth) {
             std::wstring childLocation = JoinLocation(location, name);
-            deleted = DeleteContentsAtDepth(child, childLocation, depth + 1) == 0 && DeleteOpenEntry(child, true);
+            deleted =
+                DeleteContentsAtDepth(child, childLocation, depth + 1) == 0 && DeleteOpenEntry(child, true);
         }
     }
     CloseHandle(child);
@@ -299,14 +305,16 @@ size_t DeleteContentsAtDepth(HANDLE folder, const std::wstring& location, int de
 NTSTATUS SetDisposition(HANDLE handle, ULONG flags)
 {
     IO_STATUS_BLOCK io;
-    NTSTATUS status = late::NtSetInformationFile(handle, &io, &flags, sizeof(flags), kFileDispositionInformationEx);
+    NTSTATUS status =
+        late::NtSetInformationFile(handle, &io, &flags, sizeof(flags), kFileDispositionInformationEx);
     if (!RefusesRelativeOpen(status) && status != kStatusInvalidInfoClass) {
         return status;
     }
     // Before Windows 10 1607: the classic disposition, which knows no flags.
     FILE_DISPOSITION_INFORMATION disposition;
     disposition.DoDeleteFile = TRUE;
-    return late::NtSetInformationFile(handle, &io, &disposition, sizeof(disposition), FileDispositionInformation);
+    return late::NtSetInformationFile(handle, &io, &disposition, sizeof(disposition),
+                                      FileDispositionInformation);
 }
 
 bool ClearReadOnly(HANDLE handle)
@@ -360,8 +368,8 @@ HANDLE OpenFolderByPath(const WCHAR* path, std::wstring& location)
     return folder;
 }
 
-HANDLE OpenVerifiedFolder(HANDLE parent, const std::wstring& parentLocation, const WCHAR* name, bool forDeletion,
-                          std::wstring& location)
+HANDLE OpenVerifiedFolder(HANDLE parent, const std::wstring& parentLocation, const WCHAR* name,
+                          bool forDeletion, std::wstring& location)
 {
     location.clear();
     ULONG attributes = 0;
@@ -414,7 +422,8 @@ size_t DeleteFolderContents(HANDLE folder, const std::wstring& location)
 bool DeleteOpenEntry(HANDLE handle, bool clearReadOnly)
 {
     // POSIX semantics: the name goes at once, even while others hold the file.
-    ULONG flags = kDispositionDelete | kDispositionPosixSemantics | (clearReadOnly ? kDispositionIgnoreReadOnly : 0);
+    ULONG flags =
+        kDispositionDelete | kDispositionPosixSemantics | (clearReadOnly ? kDispositionIgnoreReadOnly : 0);
     NTSTATUS status = SetDisposition(handle, flags);
     if (status == kStatusCannotDelete && clearReadOnly && ClearReadOnly(handle)) {
         status = SetDisposition(handle, flags);

@@ -33,8 +33,8 @@ HANDLE OpenFolderByPath(const WCHAR* path, std::wstring& location);
 // Returns INVALID_HANDLE_VALUE, location empty, when there is no such folder
 // or it cannot be verified: a link, an entry whose real location is not where
 // it is listed, or one that cannot be opened or asked.
-HANDLE OpenVerifiedFolder(HANDLE parent, const std::wstring& parentLocation, const WCHAR* name, bool forDeletion,
-                          std::wstring& location);
+HANDLE OpenVerifiedFolder(HANDLE parent, const std::wstring& parentLocation, const WCHAR* name,
+                          bool forDeletion, std::wstring& location);
 
 // Opens the file called name (matched as the file system matches names) in
 // the folder open as parent, for reading (sharing read and write, not delete:

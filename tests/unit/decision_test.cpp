@@ -22,7 +22,8 @@ TEST(ArgumentGate, AcceptsOnlyTheExactSingleArgument)
     };
     for (const Case& c : cases) {
         std::vector<char*> argv;
-        for (const char* a : c.args) argv.push_back(const_cast<char*>(a));
+        for (const char* a : c.args)
+            argv.push_back(const_cast<char*>(a));
         argv.push_back(nullptr);
         EXPECT_EQ(IsFullUninstallRequest(static_cast<int>(c.args.size()), argv.data()), c.accepted)
             << "argc " << c.args.size() << ", last argument '" << c.args.back() << "'";
@@ -33,8 +34,7 @@ TEST(Decision, PromptsOnlyWhenNothingIsInstalledOrActive)
 {
     for (int bits = 0; bits < 8; ++bits) {
         bool installed = bits & 1, dwValue = bits & 2, dwValue2 = bits & 4;
-        EXPECT_EQ(ShouldPrompt(installed, dwValue, dwValue2), bits == 0)
-            << installed << dwValue << dwValue2;
+        EXPECT_EQ(ShouldPrompt(installed, dwValue, dwValue2), bits == 0) << installed << dwValue << dwValue2;
     }
 }
 
