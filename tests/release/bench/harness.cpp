@@ -13,19 +13,25 @@
 //            freshly seeded identical trees: the check's data-folder step
 //            (ClearDataFolderIn), the shell delete and the walk; without the
 //            noise of starting processes
-//   calls    where the check's deletion spends its time per entry: on a flat
-//            folder, each NT call that it makes per file timed on its own
-//            through pointers looked up once, then the run-time look-up
-//            that it makes before each of those calls, alone
+//   calls    where the check's deletion spends its time per entry: in a
+//            folder of files at a given depth below the data folder, each NT
+//            call that it makes per file timed on its own through pointers
+//            looked up once, then the run-time look-ups that it makes before
+//            those calls, alone; DeleteFileW of the same files; and the
+//            check's step and the walk on the same folder, whole
 //
 // Prints one tab-separated line per sample for scripts/bench:
 //   sample <measure> <files> <program> <run> <milliseconds>
-// "count <measure> <files> <what> <number>" lines for the call counts, and
+// (for "calls": the depth for <files>, the kind of call for <program>, the
+// total over all files for <milliseconds>), "count calls <depth> <what> <n>"
+// lines for the numbers of files, look-ups and disposition fallbacks, and
 // "error ..." lines for runs that went wrong (they give no sample).
 //
 // Usage: bench_harness [--start-runs N] [--delete-runs N] [--inproc-runs N]
 //                      [--files N[:RUNS[:INPROC]][,...]] [--folders N]
-//                      [--call-files N] [--no-shell] [--poll-ms N]
+//                      [--call-files N] [--call-runs N] [--call-depths D[,...]]
+//                      [--no-shell]
+//                      [--poll-ms N]
 //                      [--only start|delete|inproc|calls]
 // RUNS and INPROC after a file count override --delete-runs and
 // --inproc-runs for that tree; --no-shell leaves the shell delete out.
@@ -72,6 +78,9 @@ struct Options {
     std::vector<Tree> trees{{1000, -1, -1}, {10000, -1, -1}};
     int folders = 200;
     int callFiles = 1000;
+    int callRuns = 3;
+    // Depths below the data folder of the folder that "calls" works in.
+    std::vector<int> callDepths{0, 10};
     bool withShell = true;
     DWORD pollMs = 1;
     bool measureStart = true;
@@ -447,6 +456,8 @@ struct CallTimes {
     double close = 0;
     double lookUp = 0;
     double deleteFile = 0;
+    double wholeCheck = 0;
+    double wholeWalk = 0;
     int files = 0;
     int lateCalls = 0;
     int fallbacks = 0;
@@ -493,10 +504,37 @@ bool ListNames(NtQueryDirectoryFileCall queryDirectory, HANDLE folder, std::vect
     }
 }
 
-// Opens, verifies and deletes every file of the seeded flat data folder as
-// the check does, timing each kind of call; then the look-ups that the check
-// would have made for those calls; then DeleteFileW on a tree seeded anew.
-bool TimeCalls(const Places& places, int files, CallTimes& times)
+// A folder `depth` levels below the data folder (the data folder itself at
+// 0) holding `files` files and nothing else; empty on failure. On Wine the
+// cost of some calls grows with the depth of the path.
+std::wstring SeedDeepFolder(const Places& places, int files, int depth, const char* label)
+{
+    if (!PrepareTree(places, 0, 0, "calls", label)) {
+        return std::wstring();
+    }
+    std::wstring folder = places.dataFolder;
+    for (int level = 1; level <= depth; ++level) {
+        WCHAR name[32];
+        wsprintfW(name, L"\\level%d", level);
+        folder += name;
+        if (!CreateDirectoryW(folder.c_str(), nullptr)) {
+            return std::wstring();
+        }
+    }
+    for (int i = 0; i < files; ++i) {
+        WCHAR name[32];
+        wsprintfW(name, L"\\file%06d.dat", i);
+        if (!WriteSmallFile(folder + name)) {
+            return std::wstring();
+        }
+    }
+    return folder;
+}
+
+// Opens, verifies and deletes every file of a seeded folder as the check
+// does, timing each kind of call; then the look-ups that the check would
+// have made for those calls; then DeleteFileW on a folder seeded anew.
+bool TimeCalls(const Places& places, int files, int depth, CallTimes& times)
 {
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     auto openFile =
@@ -507,11 +545,14 @@ bool TimeCalls(const Places& places, int files, CallTimes& times)
         reinterpret_cast<NtQueryObjectCall>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryObject")));
     auto setInformation = reinterpret_cast<NtSetInformationFileCall>(
         reinterpret_cast<void*>(GetProcAddress(ntdll, "NtSetInformationFile")));
-    if (!openFile || !queryDirectory || !queryObject || !setInformation ||
-        !PrepareTree(places, files, 0, "calls", "check")) {
+    if (!openFile || !queryDirectory || !queryObject || !setInformation) {
         return false;
     }
-    HANDLE folder = CreateFileW(places.dataFolder.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE,
+    std::wstring folderPath = SeedDeepFolder(places, files, depth, "check");
+    if (folderPath.empty()) {
+        return false;
+    }
+    HANDLE folder = CreateFileW(folderPath.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folder == INVALID_HANDLE_VALUE) {
@@ -579,6 +620,8 @@ bool TimeCalls(const Places& places, int files, CallTimes& times)
         times.close += Elapsed(mark);
     }
     CloseHandle(folder);
+    // The folders are not part of the per-file cost.
+    RemoveTree(places.dataFolder);
     times.files += static_cast<int>(names.size());
     times.lateCalls += static_cast<int>(lateCalls.size());
     if (!ok) {
@@ -598,17 +641,35 @@ bool TimeCalls(const Places& places, int files, CallTimes& times)
         return false;
     }
 
-    if (!PrepareTree(places, files, 0, "calls", "walk")) {
+    folderPath = SeedDeepFolder(places, files, depth, "walk");
+    if (folderPath.empty()) {
         return false;
     }
     QueryPerformanceCounter(&mark);
     for (int i = 0; i < files; ++i) {
         WCHAR name[32];
         wsprintfW(name, L"\\file%06d.dat", i);
-        DeleteFileW((places.dataFolder + name).c_str());
+        DeleteFileW((folderPath + name).c_str());
     }
     times.deleteFile += Elapsed(mark);
-    RemoveDirectoryW(places.dataFolder.c_str());
+    RemoveTree(places.dataFolder);
+    if (!CheckDeleted(places, "calls", "walk")) {
+        return false;
+    }
+
+    // The whole deletions of the same folder, to compare with their parts.
+    if (SeedDeepFolder(places, files, depth, "check").empty()) {
+        return false;
+    }
+    QueryPerformanceCounter(&mark);
+    ClearDataFolderIn(places.appData.c_str());
+    times.wholeCheck += Elapsed(mark);
+    if (!CheckDeleted(places, "calls", "check") || SeedDeepFolder(places, files, depth, "walk").empty()) {
+        return false;
+    }
+    QueryPerformanceCounter(&mark);
+    WalkDeleteDataFolder(places.dataFolder.c_str());
+    times.wholeWalk += Elapsed(mark);
     return CheckDeleted(places, "calls", "walk");
 }
 
@@ -679,6 +740,17 @@ bool ParseOptions(int argc, WCHAR** argv, Options& options)
             options.folders = number;
         } else if (name == L"--call-files") {
             options.callFiles = number;
+        } else if (name == L"--call-runs") {
+            options.callRuns = number;
+        } else if (name == L"--call-depths") {
+            std::vector<Tree> depths;
+            if (!ParseTrees(value, depths)) {
+                return false;
+            }
+            options.callDepths.clear();
+            for (const Tree& depth : depths) {
+                options.callDepths.push_back(depth.files);
+            }
         } else if (name == L"--poll-ms") {
             options.pollMs = static_cast<DWORD>(number);
         } else if (name == L"--only") {
@@ -691,20 +763,22 @@ bool ParseOptions(int argc, WCHAR** argv, Options& options)
         }
     }
     return options.startRuns >= 0 && options.deleteRuns >= 0 && options.inprocRuns >= 0 &&
-           options.callFiles >= 0 && options.folders >= 1;
+           options.callFiles >= 0 && options.callRuns >= 0 && options.folders >= 1;
 }
 
-void PrintCallTimes(int files, const CallTimes& times)
+// The depth goes where the other measures have their file count.
+void PrintCallTimes(int depth, int run, const CallTimes& times)
 {
-    const char* names[] = {"list", "open", "name", "disposition", "close", "lookup", "deletefile"};
-    const double values[] = {times.list,  times.open,   times.name,      times.disposition,
-                             times.close, times.lookUp, times.deleteFile};
+    const char* names[] = {"list",   "open",       "name",       "disposition", "close",
+                           "lookup", "deletefile", "wholecheck", "wholewalk"};
+    const double values[] = {times.list,   times.open,       times.name,       times.disposition, times.close,
+                             times.lookUp, times.deleteFile, times.wholeCheck, times.wholeWalk};
     for (size_t i = 0; i < sizeof(values) / sizeof(values[0]); ++i) {
-        PrintSample("calls", files, names[i], 1, values[i]);
+        PrintSample("calls", depth, names[i], run, values[i]);
     }
-    std::printf("count\tcalls\t%d\tfiles\t%d\n", files, times.files);
-    std::printf("count\tcalls\t%d\tlatecalls\t%d\n", files, times.lateCalls);
-    std::printf("count\tcalls\t%d\tfallbacks\t%d\n", files, times.fallbacks);
+    std::printf("count\tcalls\t%d\tfiles\t%d\n", depth, times.files);
+    std::printf("count\tcalls\t%d\tlatecalls\t%d\n", depth, times.lateCalls);
+    std::printf("count\tcalls\t%d\tfallbacks\t%d\n", depth, times.fallbacks);
     std::fflush(stdout);
 }
 
@@ -715,7 +789,8 @@ int wmain(int argc, WCHAR** argv)
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr, "usage: bench_harness [--start-runs N] [--delete-runs N] [--inproc-runs N] "
-                             "[--files N[:RUNS[:INPROC]][,...]] [--folders N] [--call-files N] [--no-shell] "
+                             "[--files N[:RUNS[:INPROC]][,...]] [--folders N] [--call-files N] "
+                             "[--call-runs N] [--call-depths D[,...]] [--no-shell] "
                              "[--poll-ms N] [--only start|delete|inproc|calls]\n");
         return 2;
     }
@@ -766,10 +841,12 @@ int wmain(int argc, WCHAR** argv)
             }
         }
     }
-    if (options.measureCalls && options.callFiles > 0) {
-        CallTimes times;
-        if (TimeCalls(places, options.callFiles, times)) {
-            PrintCallTimes(options.callFiles, times);
+    for (int run = 1; options.measureCalls && options.callFiles > 0 && run <= options.callRuns; ++run) {
+        for (int depth : options.callDepths) {
+            CallTimes times;
+            if (TimeCalls(places, options.callFiles, depth, times)) {
+                PrintCallTimes(depth, run, times);
+            }
         }
     }
     if (Exists(places.dataFolder)) {
