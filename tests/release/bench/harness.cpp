@@ -28,13 +28,16 @@
 // "error ..." lines for runs that went wrong (they give no sample).
 //
 // Usage: bench_harness [--start-runs N] [--delete-runs N] [--inproc-runs N]
+//                      [--pair-runs N]
 //                      [--files N[:RUNS[:INPROC]][,...]] [--folders N]
 //                      [--call-files N] [--call-runs N] [--call-depths D[,...]]
 //                      [--no-shell]
 //                      [--poll-ms N]
 //                      [--only start|delete|inproc|calls]
 // RUNS and INPROC after a file count override --delete-runs and
-// --inproc-runs for that tree; --no-shell leaves the shell delete out.
+// --inproc-runs for that tree; --pair-runs N adds N turns of the check and
+// the walk alone after those, in both; --no-shell leaves the shell delete
+// out.
 #include <windows.h>
 
 #include <shlobj.h>
@@ -75,6 +78,8 @@ struct Options {
     int startRuns = 15;
     int deleteRuns = 2;
     int inprocRuns = 3;
+    // Further turns of the check and the walk alone, in both deletion measures.
+    int pairRuns = 0;
     std::vector<Tree> trees{{1000, -1, -1}, {10000, -1, -1}};
     int folders = 200;
     int callFiles = 1000;
@@ -736,6 +741,8 @@ bool ParseOptions(int argc, WCHAR** argv, Options& options)
             options.deleteRuns = number;
         } else if (name == L"--inproc-runs") {
             options.inprocRuns = number;
+        } else if (name == L"--pair-runs") {
+            options.pairRuns = number;
         } else if (name == L"--files") {
             if (!ParseTrees(value, options.trees)) {
                 return false;
@@ -767,7 +774,7 @@ bool ParseOptions(int argc, WCHAR** argv, Options& options)
         }
     }
     return options.startRuns >= 0 && options.deleteRuns >= 0 && options.inprocRuns >= 0 &&
-           options.callFiles >= 0 && options.callRuns >= 0 && options.folders >= 1;
+           options.pairRuns >= 0 && options.callFiles >= 0 && options.callRuns >= 0 && options.folders >= 1;
 }
 
 // The depth goes where the other measures have their file count.
@@ -794,10 +801,12 @@ int wmain(int argc, WCHAR** argv)
 {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: bench_harness [--start-runs N] [--delete-runs N] [--inproc-runs N] "
-                             "[--files N[:RUNS[:INPROC]][,...]] [--folders N] [--call-files N] "
-                             "[--call-runs N] [--call-depths D[,...]] [--no-shell] "
-                             "[--poll-ms N] [--only start|delete|inproc|calls]\n");
+        std::fprintf(
+            stderr,
+            "usage: bench_harness [--start-runs N] [--delete-runs N] [--inproc-runs N] [--pair-runs N] "
+            "[--files N[:RUNS[:INPROC]][,...]] [--folders N] [--call-files N] "
+            "[--call-runs N] [--call-depths D[,...]] [--no-shell] "
+            "[--poll-ms N] [--only start|delete|inproc|calls]\n");
         return 2;
     }
     std::wstring folder = FolderOfThisProgram();
@@ -832,18 +841,25 @@ int wmain(int argc, WCHAR** argv)
         }
     }
     for (const Tree& tree : options.trees) {
+        // After the turns of all three, turns of the check and the walk alone:
+        // the ratio nearest its goal gets more runs without a minute-long
+        // shell delete in each.
         int runs = tree.deleteRuns >= 0 ? tree.deleteRuns : options.deleteRuns;
-        for (int run = 1; options.measureDelete && run <= runs; ++run) {
+        for (int run = 1; options.measureDelete && run <= runs + options.pairRuns; ++run) {
             for (const Program* program : deleters) {
-                PrintSample("delete", tree.files, program->label, run,
-                            TimeYesToExit(*program, places, tree.files, options.folders, options.pollMs));
+                if (program != &shell || run <= runs) {
+                    PrintSample("delete", tree.files, program->label, run,
+                                TimeYesToExit(*program, places, tree.files, options.folders, options.pollMs));
+                }
             }
         }
         runs = tree.inprocRuns >= 0 ? tree.inprocRuns : options.inprocRuns;
-        for (int run = 1; options.measureInproc && run <= runs; ++run) {
+        for (int run = 1; options.measureInproc && run <= runs + options.pairRuns; ++run) {
             for (size_t k = 0; k < deletions.size(); ++k) {
-                PrintSample("inproc", tree.files, deleters[k]->label, run,
-                            TimeDeletionInProcess(deletions[k], places, tree.files, options.folders));
+                if (deletions[k] != Deletion::Shell || run <= runs) {
+                    PrintSample("inproc", tree.files, deleters[k]->label, run,
+                                TimeDeletionInProcess(deletions[k], places, tree.files, options.folders));
+                }
             }
         }
     }
