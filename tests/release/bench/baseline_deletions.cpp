@@ -1,6 +1,8 @@
 #include <windows.h>
 
 #include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
 
 #include <string>
 
@@ -72,4 +74,11 @@ void WalkDeleteDataFolder(const WCHAR* dataFolder)
     WalkDelete(folder);
     // Result not examined: a folder that still holds something stays.
     RemoveDirectoryW(folder.c_str());
+}
+
+bool FindDataFolder(WCHAR (&dataFolder)[MAX_PATH])
+{
+    return SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+                                      dataFolder)) &&
+           PathAppendW(dataFolder, L"Corvanta\\CorvantaMarbelQuint");
 }

@@ -16,3 +16,7 @@ void ShellDeleteDataFolder(const WCHAR* dataFolder);
 // contents, with \\?\ paths so that long paths work. A link to a folder is
 // removed as a link, never entered.
 void WalkDeleteDataFolder(const WCHAR* dataFolder);
+
+// The data folder's path in the current user's roaming AppData, as the
+// baseline programs delete it. False when the lookup or the join fails.
+bool FindDataFolder(WCHAR (&dataFolder)[MAX_PATH]);

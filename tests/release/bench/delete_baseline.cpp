@@ -4,9 +4,6 @@
 // folder holds.
 #include <windows.h>
 
-#include <shlobj.h>
-#include <shlwapi.h>
-
 #include "baseline_deletions.h"
 #include "check/prompt.h"
 
@@ -16,11 +13,8 @@ int main()
         return 0;
     }
     WCHAR dataFolder[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
-                                dataFolder)) ||
-        !PathAppendW(dataFolder, L"Corvanta\\CorvantaMarbelQuint")) {
-        return 0;
+    if (FindDataFolder(dataFolder)) {
+        ShellDeleteDataFolder(dataFolder);
     }
-    ShellDeleteDataFolder(dataFolder);
     return 0;
 }

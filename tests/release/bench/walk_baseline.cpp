@@ -3,9 +3,6 @@
 // the floor for deleting by name.
 #include <windows.h>
 
-#include <shlobj.h>
-#include <shlwapi.h>
-
 #include "baseline_deletions.h"
 #include "check/prompt.h"
 
@@ -15,11 +12,8 @@ int main()
         return 0;
     }
     WCHAR dataFolder[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
-                                dataFolder)) ||
-        !PathAppendW(dataFolder, L"Corvanta\\CorvantaMarbelQuint")) {
-        return 0;
+    if (FindDataFolder(dataFolder)) {
+        WalkDeleteDataFolder(dataFolder);
     }
-    WalkDeleteDataFolder(dataFolder);
     return 0;
 }
