@@ -127,10 +127,13 @@ NTSTATUS OpenNamed(HANDLE root, const std::wstring& name, ACCESS_MASK access, UL
     return status;
 }
 
-bool RefusesRelativeOpen(NTSTATUS status)
+// What a file system or platform answers to a kind of request it does not
+// offer (a relative open, an information class).
+bool IsUnsupported(NTSTATUS status)
 {
     return status == kStatusInvalidParameter || status == kStatusNotSupported ||
-           status == kStatusNotImplemented || status == kStatusInvalidDeviceRequest;
+           status == kStatusNotImplemented || status == kStatusInvalidDeviceRequest ||
+           status == kStatusInvalidInfoClass;
 }
 
 // Opens the entry storedName of parent and keeps the handle only when it is
@@ -143,7 +146,7 @@ HANDLE OpenEntryWhereListed(HANDLE parent, const std::wstring& parentLocation, c
     std::wstring expected = JoinLocation(parentLocation, storedName);
     HANDLE handle;
     NTSTATUS status = OpenNamed(parent, storedName, access, share, options, handle);
-    if (RefusesRelativeOpen(status)) {
+    if (IsUnsupported(status)) {
         status = OpenNamed(nullptr, expected, access, share, options, handle);
     }
     if (!NT_SUCCESS(status)) {
@@ -308,7 +311,7 @@ NTSTATUS SetDisposition(HANDLE handle, ULONG flags)
     IO_STATUS_BLOCK io;
     NTSTATUS status =
         late::NtSetInformationFile(handle, &io, &flags, sizeof(flags), kFileDispositionInformationEx);
-    if (!RefusesRelativeOpen(status) && status != kStatusInvalidInfoClass) {
+    if (!IsUnsupported(status)) {
         return status;
     }
     // Before Windows 10 1607: the classic disposition, which knows no flags.
