@@ -251,7 +251,6 @@ bool IsListedFolder(HANDLE handle, ULONG listedAttributes, LONGLONG listedId,
 }
 
 size_t DeleteContentsAtDepth(HANDLE folder, const std::wstring& location, int depth);
-bool DeleteListedFile(HANDLE file, LONGLONG listedId);
 
 // Deletes one listed entry of folder and everything inside it. False when
 // anything of it stays.
@@ -266,7 +265,10 @@ bool DeleteEntry(HANDLE folder, const std::wstring& location, const std::wstring
         if (file == INVALID_HANDLE_VALUE) {
             return false;
         }
-        bool deleted = DeleteListedFile(file, listedId);
+        // The file id too: where the platform follows links on open and
+        // tells a handle's name by path, a file swapped for a link after the
+        // listing passes the name check but not this one.
+        bool deleted = HasListedId(file, listedId) && DeleteOpenEntry(file, true);
         CloseHandle(file);
         return deleted;
     }
@@ -338,15 +340,6 @@ bool ClearReadOnly(HANDLE handle)
         basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     }
     return NT_SUCCESS(late::NtSetInformationFile(handle, &io, &basic, sizeof(basic), FileBasicInformation));
-}
-
-// Deletes the verified file open as file, read-only or not, when it also
-// has the file id that its folder listed: where the platform follows links
-// on open and tells a handle's name by path, a file swapped for a link after
-// the listing passes the name check but not this one.
-bool DeleteListedFile(HANDLE file, LONGLONG listedId)
-{
-    return HasListedId(file, listedId) && DeleteOpenEntry(file, true);
 }
 
 } // namespace
