@@ -453,9 +453,30 @@ TEST_F(ExecutableFile, ImportsNoCallNewerThanWindows2000)
                         "strncmp",       "vfprintf",   "wcschr",         "wcscmp",
                         "wcslen",        "wcsncmp",    "wcspbrk",        "wcsrchr"}},
     };
+#ifdef FULLCHECK_COVERAGE
+    // gcov's runtime in the coverage build (scripts/coverage) writes its
+    // counts through these, all of them in Windows 2000.
+    const std::set<std::string> coverage = {"IsDBCSLeadByteEx",
+                                            "MultiByteToWideChar",
+                                            "WideCharToMultiByte",
+                                            "_access",
+                                            "_fdopen",
+                                            "_getpid",
+                                            "_lock",
+                                            "_locking",
+                                            "_mkdir",
+                                            "_open",
+                                            "_unlock",
+                                            "fopen",
+                                            "fseek",
+                                            "getenv",
+                                            "strcat"};
+#else
+    const std::set<std::string> coverage;
+#endif
     for (const auto& table : tables) {
         for (const std::string& name : ImportedNames(pe(), table.dll)) {
-            EXPECT_TRUE(table.known.count(name)) << table.dll << " " << name;
+            EXPECT_TRUE(table.known.count(name) || coverage.count(name)) << table.dll << " " << name;
         }
     }
 }
