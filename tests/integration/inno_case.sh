@@ -79,7 +79,7 @@ uninstaller_ended_within() {
 run_case() {
   case_name=$1
   local how=$2 other=$3 answer=$4
-  local before=$failures
+  local before=$failures case_started=$SECONDS
   echo "---- $case_name: uninstalled $how, answer $answer"
   seed_data
   if ! run_wine "$area_win\\MarbelQuintSetup.exe" /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$instdir_win" \
@@ -87,6 +87,7 @@ run_case() {
     fail "$case_name: the installer did not install"
     return
   fi
+  echo "  installed after $((SECONDS - case_started)) s"
   [ "$other" = other ] && register_other
 
   watch_for_box
@@ -102,6 +103,7 @@ run_case() {
   [ "$answer" != - ] && answer_box "$answer"
   # "... was removed", once the files are gone.
   if [ "$how" != silent ]; then
+    echo "  answered after $((SECONDS - case_started)) s"
     run_wine "$bin/integration_user.exe" press ok 90 >/dev/null 2>&1 ||
       fail "$case_name: the uninstaller did not say it had finished"
   fi
@@ -115,7 +117,7 @@ run_case() {
   check_outcome "$answer"
   reg32 query "$own_key" && fail "$case_name: the uninstaller's own entry is still there"
   reg32 delete "$other_key" /f
-  [ "$failures" = "$before" ] && echo "$case_name: passed"
+  [ "$failures" = "$before" ] && echo "$case_name: passed in $((SECONDS - case_started)) s"
 }
 
 started=$SECONDS
