@@ -24,8 +24,8 @@ Compression=none
 Name: "de"; MessagesFile: "compiler:Languages\German.isl"
 
 [Files]
-Source: "{#CheckExe}"; DestDir: "{app}"; Flags: ignoreversion
 ; Stands in for the application's own files.
 Source: "{#SourcePath}installer.iss"; DestDir: "{app}"; DestName: "Liesmich.txt"
+Source: "{#CheckExe}"; DestDir: "{app}"; Flags: ignoreversion
 
 #include "FullUninstallCheck.iss"
