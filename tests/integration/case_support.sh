@@ -46,6 +46,22 @@ clean_up() {
   reg32 delete "$other_key" /f
 }
 
+# Wine, on a display without a window manager, waits two seconds for one
+# whenever a window it would let a manager handle closes: the installers'
+# programs named get windows Wine draws itself (as the e2e tests do for the
+# check), which close at once. Set for this prefix only.
+draw_windows_of() {
+  mkdir -p "$area"
+  {
+    echo REGEDIT4
+    local program
+    for program in FullUninstallCheck.exe "$@"; do
+      printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\%s\\X11 Driver]\n"Managed"="N"\n' "$program"
+    done
+  } >"$area/unmanaged.reg"
+  run_wine reg import "$area_win\\unmanaged.reg" >/dev/null 2>&1 || echo "could not import $area/unmanaged.reg" >&2
+}
+
 # True when process $1 ended within $2 seconds.
 ended_within() {
   local pid=$1 tenths=$(($2 * 10))

@@ -34,6 +34,7 @@ trap clean_up_inno EXIT
 
 clean_up_inno
 mkdir -p "$area/src"
+draw_windows_of MarbelQuintSetup.tmp unins000.exe _unins.tmp
 # The compiler and the sources go where the prefix can reach them: it has no
 # drive for the Linux root.
 cp -r -- "$compiler" "$area/iscc"

@@ -35,6 +35,7 @@ trap clean_up_msi EXIT
 
 clean_up_msi
 mkdir -p "$area/src"
+draw_windows_of msiexec.exe
 cp -- "$bin/FullUninstallCheck.exe" "$area/src/"
 echo "Liesmich" >"$area/src/Liesmich.txt"
 if ! (cd "$area/src" && wixl -I "$root/integration/wix" -D FullUninstallCheckSource=FullUninstallCheck.exe \

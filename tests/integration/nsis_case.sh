@@ -30,6 +30,8 @@ trap clean_up_nsis EXIT
 
 clean_up_nsis
 mkdir -p "$area"
+# The uninstaller as the panel starts it runs as a copy named Un_A.exe.
+draw_windows_of setup-mui.exe setup-plain.exe Un.exe Un_A.exe
 for build in mui plain; do
   flags=(-V2 -WX -DCHECK_EXE="$bin/FullUninstallCheck.exe" -DOUTFILE="$area/setup-$build.exe")
   [ "$build" = plain ] && flags+=(-DPLAIN)
