@@ -72,6 +72,10 @@ ended_within() {
   ! kill -0 "$pid" 2>/dev/null
 }
 
+# True when path $1 is gone, or process $1 has ended.
+gone() { [ ! -e "$1" ]; }
+ended() { ! kill -0 "$1" 2>/dev/null; }
+
 # True when path $1 is gone within $2 seconds.
 gone_within() {
   local tenths=$(($2 * 10))
@@ -103,7 +107,8 @@ register_other() {
 
 # The user at the check's box, from now on: watch_for_box starts watching,
 # answer_box waits for the box and answers it (yes or no), and no_box_seen
-# ends the watch and tells whether none came.
+# ends the watch and tells whether none came (a box that came is answered
+# No, so that the uninstall can go on).
 watch_for_box() {
   run_wine "$bin/integration_user.exe" wait "$seen_win" 90 >/dev/null 2>&1 &
   watcher=$!
@@ -121,6 +126,18 @@ answer_box() {
   else
     fail "$case_name: no box appeared"
   fi
+}
+# For a case where no box may appear: waits up to $1 seconds until the
+# command that follows succeeds (the uninstall has gone past the check) or
+# a box appears, and then tells whether none came.
+past_check_without_box() {
+  local tenths=$(($1 * 10))
+  shift
+  while [ "$tenths" -gt 0 ] && kill -0 "$watcher" 2>/dev/null && ! "$@"; do
+    sleep 0.1
+    tenths=$((tenths - 1))
+  done
+  no_box_seen
 }
 no_box_seen() {
   if ! kill -0 "$watcher" 2>/dev/null && wait "$watcher"; then

@@ -80,7 +80,13 @@ run_case() {
       run_wine "${args[@]}" >/dev/null 2>&1 &
       uninstaller=$! ;;
   esac
-  [ "$answer" != - ] && answer_box "$answer"
+  if [ "$answer" != - ]; then
+    answer_box "$answer"
+  elif [ -n "$uninstaller" ]; then
+    past_check_without_box 60 ended "$uninstaller"
+  else
+    past_check_without_box 60 gone "$instdir"
+  fi
   if [ -n "$uninstaller" ]; then
     if ended_within "$uninstaller" 60; then
       wait "$uninstaller" || status=$?
@@ -94,7 +100,6 @@ run_case() {
   # For the panel run, the installation folder goes only after the check
   # ended.
   gone_within "$instdir" 60
-  [ "$answer" = - ] && no_box_seen
   check_outcome "$answer"
   reg32 query "$own_key" && fail "$case_name: the uninstaller's own entry is still there"
   reg32 delete "$other_key" /f
