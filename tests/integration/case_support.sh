@@ -105,26 +105,19 @@ register_other() {
     fail "$case_name: could not write the other installation's entry"
 }
 
-# The user at the check's box, from now on: watch_for_box starts watching,
-# answer_box waits for the box and answers it (yes or no), and no_box_seen
-# ends the watch and tells whether none came (a box that came is answered
-# No, so that the uninstall can go on).
+# The user at the check's box, from now on: watch_for_box ANSWER starts
+# watching for it, to answer it yes or no when it comes (no where none may
+# come, so that the uninstall goes on); answer_box waits until it was
+# answered, and no_box_seen ends the watch and tells whether none came.
 watch_for_box() {
-  run_wine "$bin/integration_user.exe" wait "$seen_win" 90 >/dev/null 2>&1 &
+  run_wine "$bin/integration_user.exe" watch "$seen_win" "$1" 90 >/dev/null 2>&1 &
   watcher=$!
 }
 answer_box() {
-  if ended_within "$watcher" 90 && wait "$watcher"; then
-    # Clicked again while the box is still there: on a loaded machine a
-    # click can come before the box takes it.
-    local clicks=0
-    while [ "$clicks" -lt 5 ] && run_wine "$bin/e2e_user.exe" answer "$1" >/dev/null 2>&1; do
-      clicks=$((clicks + 1))
-      sleep 1
-    done
-    [ "$clicks" -gt 0 ] || fail "$case_name: could not click $1"
-  else
-    fail "$case_name: no box appeared"
+  if ! ended_within "$watcher" 100 || ! wait "$watcher"; then
+    fail "$case_name: no box appeared, or it could not be answered"
+    kill "$watcher" 2>/dev/null
+    wait "$watcher" 2>/dev/null
   fi
 }
 # For a case where no box may appear: waits up to $1 seconds until the
@@ -142,8 +135,6 @@ past_check_without_box() {
 no_box_seen() {
   if ! kill -0 "$watcher" 2>/dev/null && wait "$watcher"; then
     fail "$case_name: a box appeared"
-    # Answered No, so that the uninstaller can go on.
-    run_wine "$bin/e2e_user.exe" answer no >/dev/null 2>&1
     return 1
   fi
   kill "$watcher" 2>/dev/null

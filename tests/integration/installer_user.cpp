@@ -1,10 +1,12 @@
 // The user in front of a real uninstaller, for the integration scripts:
 //
-//   integration_user.exe wait RESULT-FILE SECONDS
-//       waits for the check's prompt and writes to RESULT-FILE (UTF-8) its
-//       caption and the full image path of the process that shows it, so
-//       that a script can tell where the uninstaller started the check
-//       from; exit code 0 when it came, 1 when not.
+//   integration_user.exe watch RESULT-FILE yes|no SECONDS
+//       waits for the check's prompt; when it comes, writes to RESULT-FILE
+//       (UTF-8) its caption and the full image path of the process that
+//       shows it, so that a script can tell where the uninstaller started
+//       the check from, and answers it (clicked again while it stays, as a
+//       click can come before the box takes it). Exit code 0 when the
+//       prompt came and went, 1 when none came.
 //   integration_user.exe press yes|no|ok SECONDS
 //       waits for a message box of the uninstaller itself (any visible
 //       dialog but the check's prompt that has that button) and clicks the
@@ -14,6 +16,7 @@
 #include <shellapi.h>
 
 #include <string>
+#include <vector>
 
 #include "prompt.h"
 #include "test_tree.h"
@@ -46,19 +49,27 @@ std::wstring ImageOf(HWND window)
     return read ? std::wstring(image, size) : L"";
 }
 
-int WaitForCheck(const std::wstring& resultFile, DWORD seconds)
+int WatchForCheck(const std::wstring& resultFile, Answer answer, DWORD seconds)
 {
     DWORD started = GetTickCount();
-    while (GetTickCount() - started < seconds * 1000) {
-        HWND prompt = FindPrompt(0);
-        if (prompt != nullptr) {
-            std::string text =
-                "caption: " + Narrow(kPromptCaption) + "\nimage: " + Narrow(ImageOf(prompt)) + "\n";
-            return WriteTextFile(resultFile, text) ? 0 : 1;
+    HWND prompt = nullptr;
+    while (prompt == nullptr && GetTickCount() - started < seconds * 1000) {
+        prompt = FindPrompt(0);
+        if (prompt == nullptr) {
+            Sleep(50);
         }
-        Sleep(50);
     }
-    return 1;
+    if (prompt == nullptr) {
+        return 1;
+    }
+    std::string text = "caption: " + Narrow(kPromptCaption) + "\nimage: " + Narrow(ImageOf(prompt)) + "\n";
+    bool written = WriteTextFile(resultFile, text);
+    for (int click = 0; click < 20 && IsWindow(prompt); ++click) {
+        // Result not examined: the box may close between the look and the click.
+        AnswerPrompt(prompt, answer);
+        Sleep(500);
+    }
+    return written && !IsWindow(prompt) ? 0 : 1;
 }
 
 // A visible dialog other than the check's prompt that has the button.
@@ -94,19 +105,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (argv == nullptr || argc < 4) {
+    if (argv == nullptr) {
         return 2;
     }
-    std::wstring mode = argv[1];
-    std::wstring argument = argv[2];
-    DWORD seconds = wcstoul(argv[3], nullptr, 10);
+    std::vector<std::wstring> args(argv + 1, argv + argc);
     LocalFree(argv);
-    if (mode == L"wait") {
-        return WaitForCheck(argument, seconds);
+    if (args.size() == 4 && args[0] == L"watch" && (args[2] == L"yes" || args[2] == L"no")) {
+        return WatchForCheck(args[1], args[2] == L"yes" ? Answer::Yes : Answer::No,
+                             wcstoul(args[3].c_str(), nullptr, 10));
     }
-    if (mode == L"press") {
-        int buttonId = argument == L"yes" ? IDYES : argument == L"no" ? IDNO : argument == L"ok" ? IDOK : 0;
-        return buttonId != 0 ? Press(buttonId, seconds) : 2;
+    if (args.size() == 3 && args[0] == L"press") {
+        int buttonId = args[1] == L"yes" ? IDYES : args[1] == L"no" ? IDNO : args[1] == L"ok" ? IDOK : 0;
+        return buttonId != 0 ? Press(buttonId, wcstoul(args[2].c_str(), nullptr, 10)) : 2;
     }
     return 2;
 }

@@ -62,7 +62,7 @@ run_case() {
   reg32 query "$own_key" /v UninstallString || fail "$case_name: the installer wrote no uninstall entry"
   [ "$other" = other ] && register_other
 
-  watch_for_box
+  if [ "$answer" = - ]; then watch_for_box no; else watch_for_box "$answer"; fi
   local uninstaller status=0
   case "$how" in
     panel)
@@ -81,7 +81,7 @@ run_case() {
       uninstaller=$! ;;
   esac
   if [ "$answer" != - ]; then
-    answer_box "$answer"
+    answer_box
   elif [ -n "$uninstaller" ]; then
     past_check_without_box 60 ended "$uninstaller"
   else
@@ -102,7 +102,7 @@ run_case() {
   gone_within "$instdir" 60
   check_outcome "$answer"
   reg32 query "$own_key" && fail "$case_name: the uninstaller's own entry is still there"
-  reg32 delete "$other_key" /f
+  [ "$other" = other ] && reg32 delete "$other_key" /f
   [ "$failures" = "$before" ] && echo "$case_name: passed in $((SECONDS - case_started)) s"
 }
 
