@@ -1,4 +1,4 @@
-# Sourced by the uninstaller tests of Inno Setup and Windows Installer, with
+# Sourced by the uninstaller tests of NSIS, Inno Setup and Windows Installer, with
 # the sandbox as $1, the build tree's bin folder as $2 and the test's area
 # below drive C: as $3: the prefix's environment, the check's data seeded as
 # throw-away files inside the sandbox and checked afterwards, the user at the
@@ -109,8 +109,11 @@ register_other() {
 # watching for it, to answer it yes or no when it comes (no where none may
 # come, so that the uninstall goes on); answer_box waits until it was
 # answered, and no_box_seen ends the watch and tells whether none came.
+# The watcher is started so that $watcher is Wine's own process: a watcher
+# left behind would answer the next box of another test.
 watch_for_box() {
-  run_wine "$bin/integration_user.exe" watch "$seen_win" "$1" 90 >/dev/null 2>&1 &
+  (cd "$FULLCHECK_SCRATCH" && exec wine "$bin/integration_user.exe" watch "$seen_win" "$1" 90) \
+    </dev/null >/dev/null 2>&1 &
   watcher=$!
 }
 answer_box() {
