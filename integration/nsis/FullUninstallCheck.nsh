@@ -12,16 +12,19 @@
 ;
 ; Insert it after the uninstaller has removed its own uninstall registration:
 ; while that names an existing uninstaller, the check counts it as a
-; remaining installation and asks nothing. The check runs from a copy in
-; $PLUGINSDIR, so $INSTDIR (the installed copy included) can be removed right
-; afterwards, and the uninstaller waits for it. Its exit code is always 0, so
-; none is read. In a silent uninstall nothing is started: no box may appear
-; there, and the data stay.
+; remaining installation and asks nothing. The installed check runs where
+; the installer put it, under Program Files in a per-machine install, where
+; only administrators can write; never a copy in a folder of the user's, such
+; as $PLUGINSDIR in their temporary folder, which the user's own programs
+; could replace while an elevated uninstaller starts it. ExecWait waits for
+; it, so $INSTDIR, the check included, can be removed right afterwards. Its
+; exit code is always 0, so none is read. In a silent uninstall nothing is
+; started: no box may appear there, and the data stay.
 ;
 ; Works with and without Modern UI, Unicode or not. Touches no register or
-; variable of the caller; the error flag may be set when the copy or the
-; start fails. Its labels are numbered per insertion, so it can be inserted
-; more than once, also in functions.
+; variable of the caller; the error flag may be set when the start fails.
+; Its labels are numbered per insertion, so it can be inserted more than
+; once, also in functions.
 
 !ifndef FULLUNINSTALLCHECK_NSH_INCLUDED
 !define FULLUNINSTALLCHECK_NSH_INCLUDED
@@ -31,11 +34,7 @@
   !define _FullUninstallCheck_Done _FullUninstallCheck_Done_${__COUNTER__}
   IfSilent ${_FullUninstallCheck_Done}
   IfFileExists "${_FullUninstallCheck_Installed}" 0 ${_FullUninstallCheck_Done}
-  InitPluginsDir
-  CopyFiles /SILENT "${_FullUninstallCheck_Installed}" "$PLUGINSDIR\FullUninstallCheck.exe"
-  IfFileExists "$PLUGINSDIR\FullUninstallCheck.exe" 0 ${_FullUninstallCheck_Done}
-  ExecWait '"$PLUGINSDIR\FullUninstallCheck.exe" askfulluninstallation'
-  Delete "$PLUGINSDIR\FullUninstallCheck.exe"
+  ExecWait '"${_FullUninstallCheck_Installed}" askfulluninstallation'
   ${_FullUninstallCheck_Done}:
   !undef _FullUninstallCheck_Done
 !macroend

@@ -59,7 +59,7 @@ Section "Uninstall"
   ; would take it for another installation and ask nothing.
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   !insertmacro FullUninstallCheck "$INSTDIR\FullUninstallCheck.exe"
-  ; The check ran from a copy: the installed one can go now.
+  ; The check has ended: it can go now.
   Delete "$INSTDIR\FullUninstallCheck.exe"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
