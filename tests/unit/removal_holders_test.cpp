@@ -1,12 +1,12 @@
 // The data folder's removal while other programs hold its entries: a folder
 // that is another program's current folder, files held for a moment or to
-// the end, and a hard link to a read-only file outside. Throw-away folders in the sandbox's C:\users\<user>
-// only; the holders are tests/support/entry_holder.exe.
+// the end, and a hard link to a read-only file outside. Throw-away folders
+// in the sandbox's C:\users\<user> only; the holders are
+// tests/support/entry_holder.exe.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
