@@ -23,7 +23,7 @@ namespace {
 // How long after the deletion's start a brief holder lets go: far less than
 // the waits of one entry (about half a second), more than the deletion needs
 // to reach it.
-const DWORD kBriefHoldMs = 250;
+const DWORD kBriefHoldMs = 100;
 
 // What the deletion may take beyond its waiting budget here.
 const DWORD kWorkAllowanceMs = 3000;
