@@ -112,21 +112,23 @@ TEST_F(HeldEntriesTest, AHeldFolderIsEmptiedAndOnlyItAndTheFoldersAboveItStay)
         {L"sub\\held", {L"sub/", L"sub\\held/"}},
         {L"", {}},
     };
-    for (const auto& c : cases) {
+    // Each case in an AppData folder of its own: a folder just removed may
+    // linger while the ended holder's handle goes.
+    for (size_t i = 0; i < ARRAYSIZE(cases); ++i) {
+        const auto& c = cases[i];
+        std::wstring appData = root + L"\\" + std::to_wstring(i);
+        std::wstring caseData = appData + L"\\" + kDataFolderBelowAppData;
         for (const WCHAR* file :
              {L"a.txt", L"sub\\b.txt", L"sub\\held\\c.txt", L"sub\\held\\deeper\\d.txt", L"other\\e.txt"}) {
-            SeedFile(data + L"\\" + file);
+            SeedFile(caseData + L"\\" + file);
         }
-        std::wstring held = c.held[0] == L'\0' ? data : data + L"\\" + c.held;
-        Hold(L"", held.c_str(), held);
+        std::wstring held = c.held[0] == L'\0' ? caseData : caseData + L"\\" + c.held;
+        ASSERT_NO_FATAL_FAILURE(Hold(L"", held.c_str(), held));
 
-        ClearDataFolderIn(root.c_str());
+        ClearDataFolderIn(appData.c_str());
 
-        EXPECT_TRUE(IsFolder(data)) << Narrow(c.held);
-        EXPECT_EQ(Snapshot(data), c.left) << Narrow(c.held);
-        EndProgram(holders.back(), 0);
-        holders.pop_back();
-        RemoveTree(data);
+        EXPECT_TRUE(IsFolder(caseData)) << Narrow(c.held);
+        EXPECT_EQ(Snapshot(caseData), c.left) << Narrow(c.held);
     }
 }
 
