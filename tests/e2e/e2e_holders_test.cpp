@@ -41,7 +41,7 @@ TEST_F(Holders, EveryFileInAFolderAnotherProgramIsInGoesAndOnlyTheHeldFoldersSta
     SeedDataFolder();
     SeedAccountFile();
     std::wstring held = dataFolder_ + L"\\Backups\\2023";
-    Hold(L"", held, held);
+    Hold(L" --in \"" + held + L"\"", held, held);
 
     CheckRun run = Run(kAccept, Answer::Yes);
 

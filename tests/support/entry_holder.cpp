@@ -4,8 +4,10 @@
 // named on its command line, open for reading and writing, sharing neither
 // deletion nor renaming.
 //
-//   entry_holder.exe [--release EVENT MS] [--share-delete] [FILE...]
+//   entry_holder.exe [--in FOLDER] [--release EVENT MS] [--share-delete] [FILE...]
 //
+// --in makes FOLDER its current folder, trying for up to 15 s: a test that
+// probes whether the folder is held yet may hold it for a moment itself.
 // Without --release it holds everything until it is ended. With it, it waits
 // for the named event, holds on for MS milliseconds more, closes the files
 // and ends. With --share-delete the files that follow are opened sharing
@@ -29,6 +31,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     std::vector<HANDLE> held;
     DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     for (int i = 1; i < argc; ++i) {
+        if (lstrcmpW(argv[i], L"--in") == 0 && i + 1 < argc) {
+            ++i;
+            for (int tries = 0; !SetCurrentDirectoryW(argv[i]) && tries < 1500; ++tries) {
+                Sleep(10);
+            }
+            continue;
+        }
         if (lstrcmpW(argv[i], L"--share-delete") == 0) {
             share |= FILE_SHARE_DELETE;
             continue;

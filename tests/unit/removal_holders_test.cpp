@@ -123,7 +123,7 @@ TEST_F(HeldEntriesTest, AHeldFolderIsEmptiedAndOnlyItAndTheFoldersAboveItStay)
             SeedFile(caseData + L"\\" + file);
         }
         std::wstring held = c.held[0] == L'\0' ? caseData : caseData + L"\\" + c.held;
-        ASSERT_NO_FATAL_FAILURE(Hold(L"", held.c_str(), held));
+        ASSERT_NO_FATAL_FAILURE(Hold(L" --in" + Quoted(held), held.c_str(), held));
 
         ClearDataFolderIn(appData.c_str());
 
