@@ -32,11 +32,25 @@ bool WindowStationVisible()
     return (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
+// Session 0 holds services and agents, and since Windows Vista never a
+// user: its window station may report itself visible, but nobody sees it.
+// Before Vista the user at the console sat in session 0 too, so session 0
+// counts as answered where it is the console's session. A query that fails
+// counts as nobody there, as above.
+bool SessionHasUser()
+{
+    DWORD session = 0;
+    if (!late::ProcessIdToSessionId(GetCurrentProcessId(), &session)) {
+        return false;
+    }
+    return session != 0 || late::WTSGetActiveConsoleSessionId() == 0;
+}
+
 } // namespace
 
 bool AskFullUninstallation()
 {
-    if (!WindowStationVisible()) {
+    if (!SessionHasUser() || !WindowStationVisible()) {
         return false;
     }
     return late::MessageBoxW(nullptr, kPromptText, kPromptCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;

@@ -24,20 +24,23 @@ void ClearDataFolderIn(const WCHAR* appData)
     if (appDataFolder == INVALID_HANDLE_VALUE) {
         return;
     }
+    // One budget for the whole step: brief holders never hold it up longer.
+    DWORD waitLeftMs = kBriefHolderWaitMs;
     std::wstring companyLocation;
-    HANDLE company =
-        OpenVerifiedFolder(appDataFolder, appDataLocation, kCompanyFolder, false, companyLocation);
+    HANDLE company = OpenVerifiedFolder(appDataFolder, appDataLocation, kCompanyFolder, false,
+                                        companyLocation, waitLeftMs);
     CloseHandle(appDataFolder);
     if (company == INVALID_HANDLE_VALUE) {
         return;
     }
     // Corvanta stays open until the end: nobody can rename it away meanwhile.
     std::wstring dataLocation;
-    HANDLE data = OpenVerifiedFolder(company, companyLocation, kDataFolder, true, dataLocation);
+    HANDLE data = OpenVerifiedFolder(company, companyLocation, kDataFolder, true, dataLocation, waitLeftMs);
     if (data != INVALID_HANDLE_VALUE) {
-        if (DeleteFolderContents(data, dataLocation) == 0) {
-            // Result not examined: a folder that cannot go simply stays.
-            DeleteOpenEntry(data, true);
+        if (DeleteFolderContents(data, dataLocation, waitLeftMs) == 0) {
+            // Result not examined: a folder that cannot go (one another
+            // program holds) simply stays.
+            DeleteOpenEntry(data, true, waitLeftMs);
         }
         CloseHandle(data);
     }
@@ -51,13 +54,15 @@ void DeleteAccountFileIn(const WCHAR* documents)
     if (documentsFolder == INVALID_HANDLE_VALUE) {
         return;
     }
-    HANDLE account = OpenVerifiedFile(documentsFolder, documentsLocation, kAccountFile);
+    // One entry: at most its own few tries.
+    DWORD waitLeftMs = kBriefHolderWaitMs;
+    HANDLE account = OpenVerifiedFile(documentsFolder, documentsLocation, kAccountFile, waitLeftMs);
     CloseHandle(documentsFolder);
     if (account == INVALID_HANDLE_VALUE) {
         return;
     }
     // Result not examined: a file that cannot be deleted simply stays.
-    DeleteOpenEntry(account, false);
+    DeleteOpenEntry(account, false, waitLeftMs);
     CloseHandle(account);
 }
 

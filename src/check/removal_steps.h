@@ -8,7 +8,10 @@
 // Deletes everything inside appData\Corvanta\CorvantaMarbelQuint and then
 // that folder when it is empty; Corvanta stays. Nothing is deleted when
 // appData is no absolute folder path or does not open, or when Corvanta or
-// the data folder is a link, no folder, or cannot be verified.
+// the data folder is a link, no folder, or cannot be verified. A folder that
+// another program holds is emptied and stays. Waits at most
+// kBriefHolderWaitMs (verified_files.h) in all for programs that hold
+// entries for a moment.
 void ClearDataFolderIn(const WCHAR* appData);
 
 // Deletes "Meine Konten.mqd" in documents when it is a file that can be

@@ -129,6 +129,18 @@ BOOL SetProcessMitigationPolicy(PROCESS_MITIGATION_POLICY mitigationPolicy, PVOI
     return call ? call(mitigationPolicy, buffer, length) : NotFound(FALSE);
 }
 
+BOOL ProcessIdToSessionId(DWORD processId, DWORD* sessionId)
+{
+    auto call = LookUp<BOOL(WINAPI*)(DWORD, DWORD*)>(L"kernel32.dll", "ProcessIdToSessionId");
+    return call ? call(processId, sessionId) : NotFound(FALSE);
+}
+
+DWORD WTSGetActiveConsoleSessionId()
+{
+    auto call = LookUp<DWORD(WINAPI*)()>(L"kernel32.dll", "WTSGetActiveConsoleSessionId");
+    return call ? call() : 0;
+}
+
 UINT RegisterWindowMessageA(LPCSTR name)
 {
     auto call = LookUp<decltype(&::RegisterWindowMessageA)>(L"user32.dll", "RegisterWindowMessageA");

@@ -39,6 +39,9 @@ HRESULT SHGetFolderPathW(HWND owner, int csidl, HANDLE token, DWORD flags, LPWST
 BOOL SetDefaultDllDirectories(DWORD directoryFlags);
 BOOL SetDllDirectoryW(LPCWSTR pathName);
 BOOL SetProcessMitigationPolicy(PROCESS_MITIGATION_POLICY mitigationPolicy, PVOID buffer, SIZE_T length);
+BOOL ProcessIdToSessionId(DWORD processId, DWORD* sessionId);
+// Missing (Windows 2000): 0, the session of the console there.
+DWORD WTSGetActiveConsoleSessionId();
 
 // user32. Missing: 0 (no message id, not posted, no box shown, no window
 // station) or FALSE, with ERROR_PROC_NOT_FOUND as the last error.

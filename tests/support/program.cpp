@@ -48,3 +48,34 @@ bool EndProgram(PROCESS_INFORMATION& process, DWORD waitMs, DWORD* exitCode)
     process = {};
     return ended;
 }
+
+namespace {
+
+// Whether an open of path with access and share meets a sharing violation.
+bool MeetsSharingViolation(const std::wstring& path, DWORD access, DWORD share)
+{
+    HANDLE probe = CreateFileW(Long(path).c_str(), access, share, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) {
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    }
+    CloseHandle(probe);
+    return false;
+}
+
+} // namespace
+
+bool WaitUntilHeld(const std::wstring& path, DWORD waitMs)
+{
+    const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    DWORD start = GetTickCount();
+    // Held without delete sharing, or held for writing (sharing deletion).
+    while (!MeetsSharingViolation(path, DELETE, shareAll) &&
+           !MeetsSharingViolation(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE)) {
+        if (GetTickCount() - start >= waitMs) {
+            return false;
+        }
+        Sleep(10);
+    }
+    return true;
+}

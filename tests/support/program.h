@@ -21,3 +21,9 @@ bool StartProgram(const std::wstring& program, const std::wstring& tail, PROCESS
 // closes its handles. True when it ended by itself; exitCode (when given)
 // receives its exit code.
 bool EndProgram(PROCESS_INFORMATION& process, DWORD waitMs, DWORD* exitCode = nullptr);
+
+// Waits at most waitMs until another program holds path (a file or a
+// folder), without sharing deletion or for writing, as opens asking for
+// delete access or refusing to share writing then tell. False when it did
+// not within the time.
+bool WaitUntilHeld(const std::wstring& path, DWORD waitMs);
