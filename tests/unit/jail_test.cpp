@@ -36,9 +36,10 @@ NTSTATUS CreateByNtName(const std::wstring& name, ACCESS_MASK access, ULONG disp
     InitializeObjectAttributes(&attributes, &string, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
     IO_STATUS_BLOCK io;
     HANDLE handle = nullptr;
-    NTSTATUS status = NtCreateFile(&handle, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition,
-                                   options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    NTSTATUS status =
+        NtCreateFile(&handle, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition,
+                     options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
     if (NT_SUCCESS(status)) {
         CloseHandle(handle);
     }
@@ -69,7 +70,8 @@ TEST(Jail, UnixPathCannotCreateOutsideTheBuildTree)
     const char* const outside[] = {FULLCHECK_SOURCE_TREE, "/var/tmp"};
     for (const char* folder : outside) {
         SCOPED_TRACE(folder);
-        EXPECT_EQ(CreateByNtName(UnixNtName(folder, L""), FILE_LIST_DIRECTORY, FILE_OPEN, FILE_DIRECTORY_FILE), 0);
+        EXPECT_EQ(
+            CreateByNtName(UnixNtName(folder, L""), FILE_LIST_DIRECTORY, FILE_OPEN, FILE_DIRECTORY_FILE), 0);
         NTSTATUS created = CreateProbe(folder);
         EXPECT_FALSE(NT_SUCCESS(created)) << "created a file outside the build tree";
         EXPECT_EQ(CreateByNtName(UnixNtName(folder, ProbeName()), FILE_READ_ATTRIBUTES, FILE_OPEN, 0),
