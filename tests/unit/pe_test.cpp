@@ -21,12 +21,6 @@
 #define FULLCHECK_WIDEN2(x) L##x
 #define FULLCHECK_WIDEN(x) FULLCHECK_WIDEN2(x)
 
-// Windows 7 and later (and Wine): how the loader reads a manifest's
-// settings. Declared here because the build admits only Windows 2000 calls.
-extern "C" __declspec(dllimport) BOOL WINAPI
-    QueryActCtxSettingsW(DWORD flags, HANDLE context, PCWSTR settingsNameSpace, PCWSTR settingName,
-                         PWSTR buffer, SIZE_T units, SIZE_T* written);
-
 namespace {
 
 using Bytes = std::vector<unsigned char>;
