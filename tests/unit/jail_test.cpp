@@ -64,12 +64,17 @@ TEST(Jail, UnixPathCreatesInsideTheBuildTree)
 }
 
 // Outside the build tree the folders can be opened (they exist, and the path
-// form reaches them) but nothing can be created in them.
+// form reaches them) but nothing can be created in them. A source tree below
+// /tmp is left out: there the jail's /tmp, a folder of the build tree, holds
+// that path.
 TEST(Jail, UnixPathCannotCreateOutsideTheBuildTree)
 {
     const char* const outside[] = {FULLCHECK_SOURCE_TREE, "/var/tmp"};
     for (const char* folder : outside) {
         SCOPED_TRACE(folder);
+        if (std::string(folder).rfind("/tmp/", 0) == 0) {
+            continue;
+        }
         EXPECT_EQ(
             CreateByNtName(UnixNtName(folder, L""), FILE_LIST_DIRECTORY, FILE_OPEN, FILE_DIRECTORY_FILE), 0);
         NTSTATUS created = CreateProbe(folder);
