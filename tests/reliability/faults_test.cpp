@@ -337,7 +337,8 @@ TEST_F(Faults, AMissingDocumentsFolderIsMadeAgainAndTheDataFolderStillGoes)
     ASSERT_NO_FATAL_FAILURE(RunYesWithout(documents_, madeAgain));
 
     // A folder again: Wine 8's lookup links a missing Documents to the Linux
-    // home folder (a reparse point to the program), Wine 10's makes a plain one.
+    // home folder, which the program sees as a reparse point; Wine 10's folder
+    // shows no such attribute. Either way the data folder must still go.
     EXPECT_NE(madeAgain, INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(madeAgain & FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_FALSE(Exists(dataFolder_));
