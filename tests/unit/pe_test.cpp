@@ -21,12 +21,6 @@
 #define FULLCHECK_WIDEN2(x) L##x
 #define FULLCHECK_WIDEN(x) FULLCHECK_WIDEN2(x)
 
-// Windows 7 and later (and Wine): how the loader reads a manifest's
-// settings. Declared here because the build admits only Windows 2000 calls.
-extern "C" __declspec(dllimport) BOOL WINAPI
-    QueryActCtxSettingsW(DWORD flags, HANDLE context, PCWSTR settingsNameSpace, PCWSTR settingName,
-                         PWSTR buffer, SIZE_T units, SIZE_T* written);
-
 namespace {
 
 using Bytes = std::vector<unsigned char>;
@@ -378,6 +372,7 @@ TEST_F(ExecutableFile, ImportsNoCallNewerThanWindows2000)
           "FindFirstFileW",
           "FindNextFileW",
           "FlushFileBuffers",
+          "FormatMessageA",
           "FreeLibrary",
           "GetCurrentDirectoryW",
           "GetCurrentProcess",
@@ -429,6 +424,7 @@ TEST_F(ExecutableFile, ImportsNoCallNewerThanWindows2000)
           "TlsFree",
           "TlsGetValue",
           "TlsSetValue",
+          "TryEnterCriticalSection",
           "VirtualProtect",
           "VirtualQuery",
           "WaitForSingleObject",
@@ -446,12 +442,13 @@ TEST_F(ExecutableFile, ImportsNoCallNewerThanWindows2000)
                         "_wfopen",       "_wfsopen",   "abort",          "atoi",
                         "calloc",        "exit",       "fclose",         "fflush",
                         "fprintf",       "fputc",      "fputs",          "fread",
-                        "free",          "fwrite",     "localeconv",     "malloc",
-                        "memchr",        "memcmp",     "memcpy",         "memmove",
-                        "memset",        "realloc",    "setlocale",      "signal",
-                        "strchr",        "strcmp",     "strerror",       "strlen",
-                        "strncmp",       "vfprintf",   "wcschr",         "wcscmp",
-                        "wcslen",        "wcsncmp",    "wcspbrk",        "wcsrchr"}},
+                        "free",          "fwrite",     "getenv",         "localeconv",
+                        "malloc",        "memchr",     "memcmp",         "memcpy",
+                        "memmove",       "memset",     "realloc",        "setlocale",
+                        "signal",        "strchr",     "strcmp",         "strerror",
+                        "strlen",        "strncmp",    "strtoul",        "vfprintf",
+                        "wcschr",        "wcscmp",     "wcslen",         "wcsncmp",
+                        "wcspbrk",       "wcsrchr"}},
     };
 #ifdef FULLCHECK_COVERAGE
     // gcov's runtime in the coverage build (scripts/coverage) writes its
