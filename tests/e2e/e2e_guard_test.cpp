@@ -32,13 +32,14 @@ const WCHAR* const kPlantedNames[] = {
     L"libstdc++-6.dll", L"libwinpthread-1.dll",
 };
 
-// Names that Wine 8 loads from beside a program and from its current folder
-// rather than taking a built-in of its own, measured with the control and
-// every name above planted (beside it Wine also takes dwmapi, propsys,
-// shcore and userenv): a program without the restriction must load these.
+// Names that Wine 8 and Wine 10 both load from beside a program and from its
+// current folder rather than taking a built-in of their own, measured with
+// the control and every name above planted (beside it both also take
+// dwmapi, propsys, shcore and userenv; Wine 8 takes profapi too): a program
+// without the restriction must load these.
 const WCHAR* const kLoadedWhenUnguarded[] = {
-    L"cryptbase.dll",      L"profapi.dll",     L"windows.storage.dll",
-    L"libgcc_s_dw2-1.dll", L"libstdc++-6.dll", L"libwinpthread-1.dll",
+    L"cryptbase.dll",   L"windows.storage.dll", L"libgcc_s_dw2-1.dll",
+    L"libstdc++-6.dll", L"libwinpthread-1.dll",
 };
 
 // SizeOfImage of the DLL file at path; 0 when it cannot be read.
