@@ -105,6 +105,20 @@ register_other() {
     fail "$case_name: could not write the other installation's entry"
 }
 
+# Ends every watcher of this prefix still running from an earlier case or
+# test: a stale one would answer this case's box in its own way. Read with
+# bash alone: a minimal root may have no pkill.
+end_stale_watchers() {
+  local process words
+  for process in /proc/[0-9]*; do
+    { mapfile -d '' words <"$process/cmdline"; } 2>/dev/null || continue
+    [[ "${words[*]}" == *"integration_user.exe watch "* ]] || continue
+    { mapfile -d '' words <"$process/environ"; } 2>/dev/null || continue
+    [[ " ${words[*]} " == *" WINEPREFIX=$WINEPREFIX "* ]] && kill -9 "${process#/proc/}" 2>/dev/null
+  done
+  return 0
+}
+
 # The user at the check's box, from now on: watch_for_box ANSWER starts
 # watching for it, to answer it yes or no when it comes (no where none may
 # come, so that the uninstall goes on); answer_box waits until it was
@@ -112,6 +126,7 @@ register_other() {
 # The watcher is started so that $watcher is Wine's own process: a watcher
 # left behind would answer the next box of another test.
 watch_for_box() {
+  end_stale_watchers
   (cd "$FULLCHECK_SCRATCH" && exec wine "$bin/integration_user.exe" watch "$seen_win" "$1" 90) \
     </dev/null >/dev/null 2>&1 &
   watcher=$!
