@@ -464,6 +464,7 @@ TEST_F(ExecutableFile, ImportsNoCallNewerThanWindows2000)
                                             "_mkdir",
                                             "_open",
                                             "_unlock",
+                                            "feof",
                                             "fopen",
                                             "fseek",
                                             "getenv",

@@ -189,6 +189,35 @@ TEST_F(HeldEntriesTest, FilesHeldToTheEndStayAndTheDeletionEndsWithinItsBudget)
     EXPECT_FALSE(Exists(data + L"\\free.txt"));
 }
 
+TEST_F(HeldEntriesTest, AFileHeldToTheEndSharingDeletionGoesWhenItsHolderLetsGo)
+{
+    // As a virus scanner that keeps a file open sharing deletion: its name
+    // goes at once where names go at once (POSIX semantics), else when the
+    // holder lets go; a folder still listing it is waited for within the
+    // budget and then stays.
+    std::wstring held = data + L"\\sub\\held.txt";
+    SeedFile(data + L"\\a.txt");
+    SeedFile(held);
+    SeedFile(data + L"\\sub\\z.txt");
+    Hold(L" --share-delete" + Quoted(held), nullptr, held);
+
+    DWORD took = TimedClear(root);
+
+    EXPECT_LT(took, kBriefHolderWaitMs + kWorkAllowanceMs);
+    EXPECT_FALSE(Exists(data + L"\\a.txt"));
+    EXPECT_FALSE(Exists(data + L"\\sub\\z.txt"));
+    EndProgram(holders.back(), 0);
+    holders.pop_back();
+    // The holder's handles close as it ends, a moment after.
+    for (int tries = 0; tries < 200 && Exists(held); ++tries) {
+        Sleep(10);
+    }
+    EXPECT_FALSE(Exists(held)) << "gone once its holder let go";
+    for (const std::wstring& entry : Snapshot(data)) {
+        EXPECT_EQ(entry.back(), L'/') << "only folders may stay: " << Narrow(entry);
+    }
+}
+
 // ---------------------------------------------------------------------------
 // A hard link to a read-only file outside the data: deleting its name must
 // not change the file. Where the read-only name cannot be deleted as it is
