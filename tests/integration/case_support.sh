@@ -72,6 +72,21 @@ ended_within() {
   ! kill -0 "$pid" 2>/dev/null
 }
 
+# Waits up to $2 seconds for the uninstaller started as process $1, called
+# $3 in a failure: the case fails when it runs on (it is then ended) or
+# exits with anything but 0.
+await_exit() {
+  local pid=$1 seconds=$2 what=$3 status=0
+  if ended_within "$pid" "$seconds"; then
+    wait "$pid" || status=$?
+    [ "$status" = 0 ] || fail "$case_name: $what exited with $status"
+  else
+    fail "$case_name: $what did not end within $seconds s"
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  fi
+}
+
 # True when path $1 is gone, or process $1 has ended.
 gone() { [ ! -e "$1" ]; }
 ended() { ! kill -0 "$1" 2>/dev/null; }

@@ -73,7 +73,7 @@ echo "sequence: InstallInitialize $initialize, the check ${at:-none}, RemoveFile
 run_case() {
   case_name=$1
   local ui=$2 other=$3 answer=$4
-  local before=$failures case_started=$SECONDS status=0
+  local before=$failures case_started=$SECONDS
   echo "---- $case_name: removed with /x $ui, answer $answer"
   seed_data
   if ! run_wine msiexec /i "$msi_win" /qn >/dev/null 2>&1 || [ ! -f "$instdir/FullUninstallCheck.exe" ]; then
@@ -90,14 +90,7 @@ run_case() {
   else
     past_check_without_box 90 ended "$removal"
   fi
-  if ended_within "$removal" 90; then
-    wait "$removal" || status=$?
-    [ "$status" = 0 ] || fail "$case_name: msiexec /x exited with $status"
-  else
-    fail "$case_name: msiexec /x did not end within 90 s"
-    kill "$removal" 2>/dev/null
-    wait "$removal" 2>/dev/null
-  fi
+  await_exit "$removal" 90 "msiexec /x"
   check_outcome "$answer"
   [ "$other" = other ] && reg32 delete "$other_key" /f
   [ "$failures" = "$before" ] && echo "$case_name: passed in $((SECONDS - case_started)) s"

@@ -77,7 +77,7 @@ run_case() {
   [ "$other" = other ] && register_other
 
   if [ "$answer" = - ]; then watch_for_box no; else watch_for_box "$answer"; fi
-  local uninstaller status=0
+  local uninstaller
   case "$how" in
     panel)
       # NSIS copies the uninstaller to the temporary folder, starts the copy
@@ -101,16 +101,7 @@ run_case() {
   else
     past_check_without_box 60 gone "$instdir"
   fi
-  if [ -n "$uninstaller" ]; then
-    if ended_within "$uninstaller" 60; then
-      wait "$uninstaller" || status=$?
-      [ "$status" = 0 ] || fail "$case_name: the uninstaller exited with $status"
-    else
-      fail "$case_name: the uninstaller did not end within 60 s"
-      kill "$uninstaller" 2>/dev/null
-      wait "$uninstaller" 2>/dev/null
-    fi
-  fi
+  [ -z "$uninstaller" ] || await_exit "$uninstaller" 60 "the uninstaller"
   # For the panel run, the installation folder goes only after the check
   # ended.
   gone_within "$instdir" 60
