@@ -30,7 +30,8 @@ class Holders : public CheckFixture {
     {
         ASSERT_TRUE(
             StartProgram(ProgramFolder() + L"\\entry_holder.exe", tail, holder_, currentFolder.c_str()));
-        ASSERT_TRUE(WaitUntilHeld(waitFor, 15000)) << Narrow(waitFor);
+        ASSERT_TRUE(WaitUntilHeld(waitFor, 15000))
+            << Narrow(waitFor) << ": the holder is " << DescribeState(holder_);
     }
 
     PROCESS_INFORMATION holder_ = {};

@@ -49,6 +49,15 @@ bool EndProgram(PROCESS_INFORMATION& process, DWORD waitMs, DWORD* exitCode)
     return ended;
 }
 
+std::string DescribeState(const PROCESS_INFORMATION& process)
+{
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process.hProcess, &code)) {
+        return "in an unknown state (error " + std::to_string(GetLastError()) + ")";
+    }
+    return code == STILL_ACTIVE ? "still running" : "ended with exit code " + std::to_string(code);
+}
+
 namespace {
 
 // Whether an open of path with access and share meets a sharing violation.

@@ -22,6 +22,9 @@ bool StartProgram(const std::wstring& program, const std::wstring& tail, PROCESS
 // receives its exit code.
 bool EndProgram(PROCESS_INFORMATION& process, DWORD waitMs, DWORD* exitCode = nullptr);
 
+// "still running", or "ended with exit code N": for a failure's message.
+std::string DescribeState(const PROCESS_INFORMATION& process);
+
 // Waits at most waitMs until another program holds path (a file or a
 // folder), without sharing deletion or for writing, as opens asking for
 // delete access or refusing to share writing then tell. False when it did

@@ -42,6 +42,7 @@ bool StartHolder(const std::wstring& tail, const WCHAR* currentFolder, const std
         return false;
     }
     if (!WaitUntilHeld(waitFor, 15000)) {
+        std::cout << "the holder did not hold within 15 s: " << DescribeState(process) << "\n";
         EndProgram(process, 0);
         return false;
     }
