@@ -62,14 +62,31 @@ draw_windows_of() {
   run_wine reg import "$area_win\\unmanaged.reg" >/dev/null 2>&1 || echo "could not import $area/unmanaged.reg" >&2
 }
 
-# True when process $1 ended within $2 seconds.
-ended_within() {
-  local pid=$1 tenths=$(($2 * 10))
-  while [ "$tenths" -gt 0 ] && kill -0 "$pid" 2>/dev/null; do
+# True when the command that follows $1 succeeds within $1 seconds.
+within() {
+  local tenths=$(($1 * 10))
+  shift
+  until "$@"; do
+    [ "$tenths" -gt 0 ] || return 1
     sleep 0.1
     tenths=$((tenths - 1))
   done
-  ! kill -0 "$pid" 2>/dev/null
+}
+
+# True when path $1 is gone, or process $1 has ended.
+gone() { [ ! -e "$1" ]; }
+ended() { ! kill -0 "$1" 2>/dev/null; }
+
+# The ids of this prefix's processes whose command line contains $1. Read
+# with bash alone: a minimal root may have no pgrep.
+prefix_processes() {
+  local process words
+  for process in /proc/[0-9]*; do
+    { mapfile -d '' words <"$process/cmdline"; } 2>/dev/null || continue
+    [[ "${words[*]}" == *"$1"* ]] || continue
+    { mapfile -d '' words <"$process/environ"; } 2>/dev/null || continue
+    [[ " ${words[*]} " != *" WINEPREFIX=$WINEPREFIX "* ]] || echo "${process#/proc/}"
+  done
 }
 
 # Waits up to $2 seconds for the uninstaller started as process $1, called
@@ -77,7 +94,7 @@ ended_within() {
 # exits with anything but 0.
 await_exit() {
   local pid=$1 seconds=$2 what=$3 status=0
-  if ended_within "$pid" "$seconds"; then
+  if within "$seconds" ended "$pid"; then
     wait "$pid" || status=$?
     [ "$status" = 0 ] || fail "$case_name: $what exited with $status"
   else
@@ -85,20 +102,6 @@ await_exit() {
     kill "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
   fi
-}
-
-# True when path $1 is gone, or process $1 has ended.
-gone() { [ ! -e "$1" ]; }
-ended() { ! kill -0 "$1" 2>/dev/null; }
-
-# True when path $1 is gone within $2 seconds.
-gone_within() {
-  local tenths=$(($2 * 10))
-  while [ "$tenths" -gt 0 ] && [ -e "$1" ]; do
-    sleep 0.1
-    tenths=$((tenths - 1))
-  done
-  [ ! -e "$1" ]
 }
 
 # The check's data and their neighbours, fresh.
@@ -121,15 +124,11 @@ register_other() {
 }
 
 # Ends every watcher of this prefix still running from an earlier case or
-# test: a stale one would answer this case's box in its own way. Read with
-# bash alone: a minimal root may have no pkill.
+# test: a stale one would answer this case's box in its own way.
 end_stale_watchers() {
-  local process words
-  for process in /proc/[0-9]*; do
-    { mapfile -d '' words <"$process/cmdline"; } 2>/dev/null || continue
-    [[ "${words[*]}" == *"integration_user.exe watch "* ]] || continue
-    { mapfile -d '' words <"$process/environ"; } 2>/dev/null || continue
-    [[ " ${words[*]} " == *" WINEPREFIX=$WINEPREFIX "* ]] && kill -9 "${process#/proc/}" 2>/dev/null
+  local pid
+  for pid in $(prefix_processes "integration_user.exe watch "); do
+    kill -9 "$pid" 2>/dev/null
   done
   return 0
 }
@@ -147,7 +146,7 @@ watch_for_box() {
   watcher=$!
 }
 answer_box() {
-  if ! ended_within "$watcher" 100 || ! wait "$watcher"; then
+  if ! within 100 ended "$watcher" || ! wait "$watcher"; then
     fail "$case_name: no box appeared, or it could not be answered"
     kill "$watcher" 2>/dev/null
     wait "$watcher" 2>/dev/null
@@ -157,14 +156,13 @@ answer_box() {
 # command that follows succeeds (the uninstall has gone past the check) or
 # a box appears, and then tells whether none came.
 past_check_without_box() {
-  local tenths=$(($1 * 10))
+  local seconds=$1
   shift
-  while [ "$tenths" -gt 0 ] && kill -0 "$watcher" 2>/dev/null && ! "$@"; do
-    sleep 0.1
-    tenths=$((tenths - 1))
-  done
+  # Not examined: either way no_box_seen tells.
+  within "$seconds" box_came_or "$@" || true
   no_box_seen
 }
+box_came_or() { ended "$watcher" || "$@"; }
 no_box_seen() {
   if ! kill -0 "$watcher" 2>/dev/null && wait "$watcher"; then
     fail "$case_name: a box appeared"

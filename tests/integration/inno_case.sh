@@ -50,30 +50,10 @@ if ! run_wine "$area_win\\iscc\\ISCC.exe" /Q "/DCheckExe=$area_win\\src\\FullUni
 fi
 echo "inno_case.sh: compiled in $((SECONDS - started)) s"
 
-# True while the uninstaller's second phase, the copy of unins000.exe in the
-# temporary folder that does the work, runs in this prefix: unins000.exe
-# itself ends as soon as it has started it.
-# Read with bash alone: a minimal root may have no pgrep.
-uninstaller_running() {
-  local process words
-  for process in /proc/[0-9]*; do
-    { mapfile -d '' words <"$process/cmdline"; } 2>/dev/null || continue
-    [[ "${words[*]}" == *"/SECONDPHASE=$instdir_win\\unins000.exe"* ]] || continue
-    { mapfile -d '' words <"$process/environ"; } 2>/dev/null || continue
-    [[ " ${words[*]} " == *" WINEPREFIX=$WINEPREFIX "* ]] && return 0
-  done
-  return 1
-}
-
-# True when the uninstaller's second phase ended within $1 seconds.
-uninstaller_ended_within() {
-  local tenths=$(($1 * 10))
-  while [ "$tenths" -gt 0 ] && uninstaller_running; do
-    sleep 0.1
-    tenths=$((tenths - 1))
-  done
-  ! uninstaller_running
-}
+# True once the uninstaller's second phase, the copy of unins000.exe in the
+# temporary folder that does the work, no longer runs in this prefix:
+# unins000.exe itself ends as soon as it has started it.
+second_phase_ended() { [ -z "$(prefix_processes "/SECONDPHASE=$instdir_win\\unins000.exe")" ]; }
 
 # ---- One case -----------------------------------------------------------------
 
@@ -116,8 +96,8 @@ run_case() {
     run_wine "$bin/integration_user.exe" press ok 90 >/dev/null 2>&1 ||
       fail "$case_name: the uninstaller did not say it had finished"
   fi
-  gone_within "$instdir" 90 || fail "$case_name: the installation folder is still there after 90 s"
-  if ! ended_within "$first_phase" 60 || ! uninstaller_ended_within 60; then
+  within 90 gone "$instdir" || fail "$case_name: the installation folder is still there after 90 s"
+  if ! within 60 ended "$first_phase" || ! within 60 second_phase_ended; then
     fail "$case_name: the uninstaller did not end within 60 s"
     kill "$first_phase" 2>/dev/null
   fi

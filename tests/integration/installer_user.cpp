@@ -1,12 +1,13 @@
 // The user in front of a real uninstaller, for the integration scripts:
 //
-//   integration_user.exe watch RESULT-FILE yes|no SECONDS
+//   integration_user.exe watch RESULT-FILE ANSWER SECONDS
 //       waits for the check's prompt; when it comes, writes to RESULT-FILE
 //       (UTF-8) its caption and the full image path of the process that
 //       shows it, so that a script can tell where the uninstaller started
-//       the check from, and answers it (clicked again while it stays, as a
-//       click can come before the box takes it). Exit code 0 when the
-//       prompt came and went, 1 when none came.
+//       the check from, and answers it as ANSWER (yes, no, or another of
+//       prompt.h's names), clicked again while it stays, as a click can
+//       come before the box takes it. Exit code 0 when the prompt came and
+//       went, 1 when none came.
 //   integration_user.exe press yes|no|ok SECONDS
 //       waits for a message box of the uninstaller itself (any visible
 //       dialog but the check's prompt that has that button) and clicks the
@@ -110,9 +111,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     }
     std::vector<std::wstring> args(argv + 1, argv + argc);
     LocalFree(argv);
-    if (args.size() == 4 && args[0] == L"watch" && (args[2] == L"yes" || args[2] == L"no")) {
-        return WatchForCheck(args[1], args[2] == L"yes" ? Answer::Yes : Answer::No,
-                             wcstoul(args[3].c_str(), nullptr, 10));
+    Answer answer;
+    if (args.size() == 4 && args[0] == L"watch" && AnswerNamed(Narrow(args[2]), answer)) {
+        return WatchForCheck(args[1], answer, wcstoul(args[3].c_str(), nullptr, 10));
     }
     if (args.size() == 3 && args[0] == L"press") {
         int buttonId = args[1] == L"yes" ? IDYES : args[1] == L"no" ? IDNO : args[1] == L"ok" ? IDOK : 0;

@@ -104,7 +104,7 @@ run_case() {
   [ -z "$uninstaller" ] || await_exit "$uninstaller" 60 "the uninstaller"
   # For the panel run, the installation folder goes only after the check
   # ended.
-  gone_within "$instdir" 60
+  within 60 gone "$instdir"
   check_outcome "$answer"
   reg32 query "$own_key" && fail "$case_name: the uninstaller's own entry is still there"
   [ "$other" = other ] && reg32 delete "$other_key" /f
