@@ -5,7 +5,8 @@
 #
 #   $drive_c $profile $roaming $documents  the prefix user's folders, as Linux
 #                                          paths (the profile is the one user
-#                                          folder Wine made, whatever its name)
+#                                          folder beside Public, whatever its
+#                                          name)
 #   windows_path PATH           C:\... for a path on drive C:
 #   require_test_sandbox WHO    fails unless this is a build tree's "sandbox"
 #   run_wine PROGRAM [ARGS...]  a Windows program, started in the scratch drive T:
@@ -21,15 +22,15 @@
 . "$(dirname "${BASH_SOURCE[0]}")/../wine-sandbox" "$1"
 
 drive_c=$WINEPREFIX/drive_c
-# The user folder Wine made: named after the Linux user it ran as, which is
-# not always the one running now (a root shell in a Debian root, sudo).
+# The user folder Wine made, found as it is rather than by a user name: a
+# test may have moved its AppData or Documents aside.
 fullcheck_profiles=()
-for fullcheck_folder in "$drive_c"/users/*/AppData/Roaming; do
-  [ -d "$fullcheck_folder" ] && [[ "$fullcheck_folder" != "$drive_c/users/Public/"* ]] &&
-    fullcheck_profiles+=("${fullcheck_folder%/AppData/Roaming}")
+for fullcheck_folder in "$drive_c"/users/*/; do
+  [ -d "$fullcheck_folder" ] && [ "$fullcheck_folder" != "$drive_c/users/Public/" ] &&
+    fullcheck_profiles+=("${fullcheck_folder%/}")
 done
 if [ ${#fullcheck_profiles[@]} -ne 1 ]; then
-  echo "sandbox: expected one user profile with a roaming AppData folder in $WINEPREFIX" >&2
+  echo "sandbox: expected one user profile beside Public in $drive_c/users" >&2
   return 1 2>/dev/null || exit 1
 fi
 profile=${fullcheck_profiles[0]}
