@@ -19,51 +19,14 @@ const WCHAR kAccountFile[] = L"Meine Konten.mqd";
 
 void ClearDataFolderIn(const WCHAR* appData)
 {
-    std::wstring appDataLocation;
-    HANDLE appDataFolder = OpenFolderByPath(appData, appDataLocation);
-    if (appDataFolder == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    // One budget for the whole step: brief holders never hold it up longer.
-    DWORD waitLeftMs = kBriefHolderWaitMs;
-    std::wstring companyLocation;
-    HANDLE company = OpenVerifiedFolder(appDataFolder, appDataLocation, kCompanyFolder, false,
-                                        companyLocation, waitLeftMs);
-    CloseHandle(appDataFolder);
-    if (company == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    // Corvanta stays open until the end: nobody can rename it away meanwhile.
-    std::wstring dataLocation;
-    HANDLE data = OpenVerifiedFolder(company, companyLocation, kDataFolder, true, dataLocation, waitLeftMs);
-    if (data != INVALID_HANDLE_VALUE) {
-        if (DeleteFolderContents(data, dataLocation, waitLeftMs) == 0) {
-            // Result not examined: a folder that cannot go (one another
-            // program holds) simply stays.
-            DeleteOpenEntry(data, true, waitLeftMs);
-        }
-        CloseHandle(data);
-    }
-    CloseHandle(company);
+    volatile LONG progress = 0;
+    DeleteFolderBelow(appData, kCompanyFolder, kDataFolder, &progress);
 }
 
 void DeleteAccountFileIn(const WCHAR* documents)
 {
-    std::wstring documentsLocation;
-    HANDLE documentsFolder = OpenFolderByPath(documents, documentsLocation);
-    if (documentsFolder == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    // One entry: at most its own few tries.
-    DWORD waitLeftMs = kBriefHolderWaitMs;
-    HANDLE account = OpenVerifiedFile(documentsFolder, documentsLocation, kAccountFile, waitLeftMs);
-    CloseHandle(documentsFolder);
-    if (account == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    // Result not examined: a file that cannot be deleted simply stays.
-    DeleteOpenEntry(account, false, waitLeftMs);
-    CloseHandle(account);
+    volatile LONG progress = 0;
+    DeleteFileIn(documents, kAccountFile, &progress);
 }
 
 void RemoveUserData()
