@@ -135,6 +135,12 @@ BOOL ProcessIdToSessionId(DWORD processId, DWORD* sessionId)
     return call ? call(processId, sessionId) : NotFound(FALSE);
 }
 
+BOOL CancelSynchronousIo(HANDLE thread)
+{
+    auto call = LookUp<BOOL(WINAPI*)(HANDLE)>(L"kernel32.dll", "CancelSynchronousIo");
+    return call ? call(thread) : NotFound(FALSE);
+}
+
 DWORD WTSGetActiveConsoleSessionId()
 {
     auto call = LookUp<DWORD(WINAPI*)()>(L"kernel32.dll", "WTSGetActiveConsoleSessionId");
