@@ -39,6 +39,9 @@ struct Answers {
     bool listingWithoutIds = false;
     bool noDotEntries = false;
     bool reparsePoints = false;
+    bool listedIdsUnknown = false;
+    bool handleIdsUnknown = false;
+    bool noFileIdQuery = false;
     ExDisposition exDisposition = ExDisposition::Platform;
     NTSTATUS exRefusal = kStatusInvalidInfoClass;
     std::vector<std::pair<std::wstring, ULONG>> marks;
@@ -163,7 +166,7 @@ void WriteUlong(BYTE* at, ULONG value)
 ULONG_PTR RewriteListing(BYTE* buffer, ULONG_PTR written, FILE_INFORMATION_CLASS listingClass)
 {
     size_t nameLengthAt, nameAt, attributesAt, eaSizeAt;
-    if (!(g_answers.noDotEntries || g_answers.reparsePoints) || written == 0 ||
+    if (!(g_answers.noDotEntries || g_answers.reparsePoints || g_answers.listedIdsUnknown) || written == 0 ||
         !EntryFields(listingClass, nameLengthAt, nameAt, attributesAt, eaSizeAt)) {
         return written;
     }
@@ -190,6 +193,11 @@ ULONG_PTR RewriteListing(BYTE* buffer, ULONG_PTR written, FILE_INFORMATION_CLASS
                 WriteUlong(copy + attributesAt,
                            ReadUlong(copy + attributesAt) | FILE_ATTRIBUTE_REPARSE_POINT);
                 WriteUlong(copy + eaSizeAt, tag);
+            }
+            if (g_answers.listedIdsUnknown && listingClass == FileIdFullDirectoryInformation) {
+                // MS-FSCC 2.1.9: a file whose unique 64-bit id cannot be
+                // established (ReFS's 128-bit ids) is listed with all bits set.
+                reinterpret_cast<FILE_ID_FULL_DIR_INFORMATION*>(kept.data() + at)->FileId.QuadPart = -1;
             }
             if (anyKept) {
                 WriteUlong(kept.data() + lastKept, static_cast<ULONG>(at - lastKept));
@@ -259,10 +267,20 @@ NTSTATUS NTAPI AnswerOpenFile(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIB
 NTSTATUS NTAPI AnswerQueryInformationFile(HANDLE handle, PIO_STATUS_BLOCK io, PVOID information, ULONG length,
                                           FILE_INFORMATION_CLASS informationClass)
 {
+    // no-file-id-query: a file system without the id class refuses it as
+    // any class it lacks (STATUS_INVALID_INFO_CLASS; MS-FSCC 2.4.22).
+    if (g_answers.noFileIdQuery && informationClass == FileInternalInformation) {
+        return kStatusInvalidInfoClass;
+    }
     NTSTATUS status = SeamOriginalAs<QueryInformationFile>("NtQueryInformationFile")(
         handle, io, information, length, informationClass);
     if (!NT_SUCCESS(status)) {
         return status;
+    }
+    if (g_answers.handleIdsUnknown && informationClass == FileInternalInformation &&
+        length >= sizeof(FILE_INTERNAL_INFORMATION)) {
+        // MS-FSCC 2.1.9, as for the listing above.
+        static_cast<FILE_INTERNAL_INFORMATION*>(information)->IndexNumber.QuadPart = -1;
     }
     ULONG tag = HandleTag(handle);
     if (tag == 0) {
@@ -439,6 +457,9 @@ const Answer kCatalogue[] = {
     {"listing-without-ids", [] { g_answers.listingWithoutIds = true; }},
     {"no-dot-entries", [] { g_answers.noDotEntries = true; }},
     {"reparse-points", [] { g_answers.reparsePoints = true; }},
+    {"listed-ids-unknown", [] { g_answers.listedIdsUnknown = true; }},
+    {"handle-ids-unknown", [] { g_answers.handleIdsUnknown = true; }},
+    {"no-file-id-query", [] { g_answers.noFileIdQuery = true; }},
     {"ex-disposition-without-ignore-read-only",
      [] { g_answers.exDisposition = ExDisposition::WithoutIgnoreReadOnly; }},
     {"ex-disposition-refused", [] { g_answers.exDisposition = ExDisposition::Refused; }},

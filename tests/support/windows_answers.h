@@ -20,6 +20,10 @@
 //                          listing of an empty folder is "no such file"
 //   reparse-points         the entries marked below are reparse points;
 //                          a link deleted as itself goes as a link
+//   listed-ids-unknown     every listed file id has all bits set ("no
+//                          unique id")
+//   handle-ids-unknown     so has every id a handle tells
+//   no-file-id-query       a handle's file id cannot be asked
 //   ex-disposition-without-ignore-read-only
 //                          the Ex disposition of Windows 10 1607 to 1803
 //   ex-disposition-refused the Ex disposition refused (see below)

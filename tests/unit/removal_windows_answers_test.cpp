@@ -273,6 +273,40 @@ TEST_F(WindowsAnswersTest, AFirstListingOfNoSuchFileIsAnEmptyFolder)
     EXPECT_FALSE(Exists(data));
 }
 
+// A file id is compared only where both the listing and the handle give a
+// real one: MS-FSCC 2.1.9, 0 where a file system has no ids and all bits set
+// where a file's unique id cannot be established (both "MUST be ignored");
+// a file system that lists no ids need not be asked for one.
+TEST_F(WindowsAnswersTest, IdsThatAreNoIdsAreNeverCompared)
+{
+    const struct {
+        const char* what;
+        std::vector<const char*> answers;
+    } cases[] = {
+        {"listed ids unknown", {"listed-ids-unknown"}},
+        {"the handles' ids unknown", {"handle-ids-unknown"}},
+        {"no ids listed, none to be asked", {"listing-without-ids", "no-file-id-query"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SeedTree();
+        std::wstring documents = root + L"\\Documents";
+        SeedFile(documents + L"\\" + kAccountFileName);
+        for (const char* answer : c.answers) {
+            ASSERT_TRUE(InstallWindowsAnswer(answer));
+        }
+
+        ClearDataFolderIn(root.c_str());
+        DeleteAccountFileIn(documents.c_str());
+
+        EXPECT_FALSE(Exists(data));
+        EXPECT_FALSE(Exists(documents + L"\\" + kAccountFileName));
+        EXPECT_EQ(ReadTextFile(root + L"\\Corvanta\\sibling.txt"), "data\n");
+        SeamRestoreAll();
+        RemoveTree(root + L"\\Corvanta");
+    }
+}
+
 // ---- Dispositions -------------------------------------------------------
 
 // Windows 10 1607 to 1803: the Ex disposition with POSIX semantics, but its
