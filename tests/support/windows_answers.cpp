@@ -16,6 +16,7 @@ namespace {
 const NTSTATUS kStatusInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004);
 const NTSTATUS kStatusInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003);
 const NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000D);
+const NTSTATUS kStatusInvalidDeviceRequest = static_cast<NTSTATUS>(0xC0000010);
 const NTSTATUS kStatusNoSuchFile = static_cast<NTSTATUS>(0xC000000F);
 const NTSTATUS kStatusNoMoreFiles = static_cast<NTSTATUS>(0x80000006);
 const NTSTATUS kStatusCannotDelete = static_cast<NTSTATUS>(0xC0000121);
@@ -42,6 +43,7 @@ struct Answers {
     bool listedIdsUnknown = false;
     bool handleIdsUnknown = false;
     bool noFileIdQuery = false;
+    bool noRelativeOpens = false;
     ExDisposition exDisposition = ExDisposition::Platform;
     NTSTATUS exRefusal = kStatusInvalidInfoClass;
     std::vector<std::pair<std::wstring, ULONG>> marks;
@@ -257,9 +259,17 @@ NTSTATUS NTAPI AnswerQueryDirectoryFile(HANDLE handle, HANDLE event, PIO_APC_ROU
 NTSTATUS NTAPI AnswerOpenFile(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes,
                               PIO_STATUS_BLOCK io, ULONG shareAccess, ULONG openOptions)
 {
-    if (attributes != nullptr && attributes->RootDirectory != nullptr &&
-        IsLinkTag(HandleTag(attributes->RootDirectory))) {
-        ++g_answers.linkInsidesReached;
+    if (attributes != nullptr && attributes->RootDirectory != nullptr) {
+        if (IsLinkTag(HandleTag(attributes->RootDirectory))) {
+            ++g_answers.linkInsidesReached;
+        }
+        // no-relative-opens: a redirector or file system that does not take
+        // an open relative to a folder's handle (RootDirectory in
+        // OBJECT_ATTRIBUTES; the create request's related file object)
+        // fails it as a request it does not offer.
+        if (g_answers.noRelativeOpens) {
+            return kStatusInvalidDeviceRequest;
+        }
     }
     return SeamOriginalAs<OpenFile>("NtOpenFile")(handle, access, attributes, io, shareAccess, openOptions);
 }
@@ -460,6 +470,7 @@ const Answer kCatalogue[] = {
     {"listed-ids-unknown", [] { g_answers.listedIdsUnknown = true; }},
     {"handle-ids-unknown", [] { g_answers.handleIdsUnknown = true; }},
     {"no-file-id-query", [] { g_answers.noFileIdQuery = true; }},
+    {"no-relative-opens", [] { g_answers.noRelativeOpens = true; }},
     {"ex-disposition-without-ignore-read-only",
      [] { g_answers.exDisposition = ExDisposition::WithoutIgnoreReadOnly; }},
     {"ex-disposition-refused", [] { g_answers.exDisposition = ExDisposition::Refused; }},

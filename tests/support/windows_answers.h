@@ -24,6 +24,7 @@
 //                          unique id")
 //   handle-ids-unknown     so has every id a handle tells
 //   no-file-id-query       a handle's file id cannot be asked
+//   no-relative-opens      an open relative to a folder's handle is refused
 //   ex-disposition-without-ignore-read-only
 //                          the Ex disposition of Windows 10 1607 to 1803
 //   ex-disposition-refused the Ex disposition refused (see below)

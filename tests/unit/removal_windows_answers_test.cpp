@@ -307,6 +307,31 @@ TEST_F(WindowsAnswersTest, IdsThatAreNoIdsAreNeverCompared)
     }
 }
 
+// ---- Opens --------------------------------------------------------------
+
+// Where a file system refuses opens relative to a folder's handle, each
+// entry is opened by its parent's verified location instead, and checked
+// the same way: everything inside goes, and a link still stays a link.
+TEST_F(WindowsAnswersTest, WithoutRelativeOpensEntriesAreOpenedByTheirVerifiedLocation)
+{
+    SeedTree();
+    SeedFile(data + L"\\folder link\\target.txt");
+    std::wstring documents = root + L"\\Documents";
+    SeedFile(documents + L"\\" + kAccountFileName);
+    std::wstring removed = RemovedNames();
+    MarkReparsePoint(L"folder link", kTagMountPoint);
+    ASSERT_TRUE(InstallWindowsAnswer("no-relative-opens"));
+    ASSERT_TRUE(InstallWindowsAnswer("reparse-points"));
+
+    ClearDataFolderIn(root.c_str());
+    DeleteAccountFileIn(documents.c_str());
+
+    EXPECT_FALSE(Exists(data));
+    EXPECT_FALSE(Exists(documents + L"\\" + kAccountFileName));
+    EXPECT_EQ(ReadTextFile(removed + L"\\1 folder link\\target.txt"), "data\n");
+    EXPECT_EQ(ReadTextFile(root + L"\\Corvanta\\sibling.txt"), "data\n");
+}
+
 // ---- Dispositions -------------------------------------------------------
 
 // Windows 10 1607 to 1803: the Ex disposition with POSIX semantics, but its
