@@ -15,7 +15,8 @@ namespace {
 const NTSTATUS kStatusOplockBreakInProgress = static_cast<NTSTATUS>(0x00000108);
 const NTSTATUS kStatusAccessDenied = static_cast<NTSTATUS>(0xC0000022);
 
-using NtOpenFileCall = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, ULONG, ULONG);
+using NtOpenFileCall = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, ULONG,
+                                        ULONG);
 using QueryObject = NTSTATUS(NTAPI*)(HANDLE, OBJECT_INFORMATION_CLASS, PVOID, ULONG, PULONG);
 
 struct Held {
