@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "held_answers.h"
 #include "seam.h"
 
 namespace {
@@ -233,6 +234,7 @@ NTSTATUS NTAPI AnswerQueryDirectoryFile(HANDLE handle, HANDLE event, PIO_APC_ROU
     if (IsLinkTag(HandleTag(handle))) {
         ++g_answers.linkInsidesReached;
     }
+    AnswerHeldListing(handle);
     for (;;) {
         NTSTATUS status = SeamOriginalAs<QueryDirectoryFile>("NtQueryDirectoryFile")(
             handle, event, apcRoutine, apcContext, io, information, length, informationClass,
@@ -270,6 +272,10 @@ NTSTATUS NTAPI AnswerOpenFile(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIB
         if (g_answers.noRelativeOpens) {
             return kStatusInvalidDeviceRequest;
         }
+    }
+    NTSTATUS held = 0;
+    if (AnswerHeldOpen(handle, access, attributes, io, shareAccess, openOptions, held)) {
+        return held;
     }
     return SeamOriginalAs<OpenFile>("NtOpenFile")(handle, access, attributes, io, shareAccess, openOptions);
 }
@@ -412,6 +418,9 @@ NTSTATUS NTAPI AnswerSetInformationFile(HANDLE handle, PIO_STATUS_BLOCK io, PVOI
     bool classic = informationClass == FileDispositionInformation && length >= sizeof(BOOLEAN);
     bool deletes = (ex && (*static_cast<ULONG*>(information) & kDispositionDelete)) ||
                    (classic && static_cast<FILE_DISPOSITION_INFORMATION*>(information)->DoDeleteFile);
+    if (ex || classic) {
+        AnswerHeldDisposition(handle);
+    }
     if (ex && g_answers.exDisposition == ExDisposition::Refused) {
         // ex-disposition-refused: before Windows 10 1607 the class is
         // unknown (STATUS_INVALID_INFO_CLASS); file systems and redirectors
@@ -445,6 +454,7 @@ void StartAfreshUnlessInPlace()
     FARPROC ours = reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&AnswerQueryDirectoryFile));
     if (g_replaced && SeamReplacement("NtQueryDirectoryFile") != ours) {
         g_answers = Answers();
+        ForgetHeldAnswers();
         g_replaced = false;
     }
 }
@@ -481,6 +491,11 @@ const Answer kCatalogue[] = {
 
 bool InstallWindowsAnswer(const char* name)
 {
+    StartAfreshUnlessInPlace();
+    if (InstallHeldAnswer(name)) {
+        ReplaceAll();
+        return true;
+    }
     for (const Answer& answer : kCatalogue) {
         if (std::strcmp(answer.name, name) == 0) {
             StartAfreshUnlessInPlace();
