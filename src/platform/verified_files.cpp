@@ -1,9 +1,6 @@
-// The deletion of a folder's contents and of one file, inside folders that
-// the user, their programs or someone who wants the uninstaller's rights
-// turned against other data can change while it runs.
-//
-// What must never happen: anything outside the named folder or file deleted
-// or changed. How this code prevents it:
+// The deletion of a folder and of a file inside folders that others (the
+// user, their programs, an attacker) may change while it runs. What must
+// never happen: anything outside them deleted or changed. The answers:
 // - Swapped paths. Only the first folder is opened by its path. Every entry
 //   below it is opened relative to its parent's handle (by the parent's
 //   verified location where a file system refuses that), and folders are
@@ -15,17 +12,15 @@
 //   test (another location, kind or id), so the followed link stays. A link
 //   opened as itself is deleted as a link and never entered. The named
 //   folders and the named file must be no links at all.
-// - Hard links. A read-only mark belongs to the file, not the name: it is
-//   cleared only where it is the entry's own (nt_files.h), else the name
-//   stays. Write access to attributes is asked only for that.
+// - Hard links. A file's read-only mark is cleared only where it is the
+//   entry's own (nt_files.h), else the name stays; only that asks for write
+//   access to attributes.
 // - Holders. A program holding an entry for a moment (a virus scanner, an
 //   indexer, an oplock being broken) is waited for by Retry only, within one
-//   budget per step; a program that keeps its handle wins and its entry
-//   stays. Entries whose deletion waits for another handle are waited for
-//   the same way, as the folder that still lists them refuses to go.
-// - Stalls. A call that never returns (a share that stopped answering) is
-//   not answered here: every call that returns increments the step's
-//   progress, and the caller gives up a step that makes none.
+//   budget per step; one that keeps its handle wins. A folder still listing
+//   entries whose deletion waits for another handle is waited for so too.
+// - Stalls. Every call that returns increments the step's progress: the
+//   caller gives up a step that makes none (a share that stopped answering).
 // - Depth. Open folders are kept on a stack in the heap, not in recursion.
 //   What bounds it is the heap and the length of a name: nothing longer than
 //   kMaxNameUnits can be verified, so below about 16,000 levels entries stay.
@@ -37,10 +32,6 @@
 #include "platform/verified_files.h"
 
 namespace {
-
-// What an open that is refused by the verification reports: the entry as
-// listed is not there.
-const NTSTATUS kStatusNotAsListed = kStatusObjectNameNotFound;
 
 const ACCESS_MASK kListAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 const ACCESS_MASK kDeleteAccess = DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
@@ -54,10 +45,9 @@ const ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 const int kMaxRetries = 8;
 const DWORD kFirstRetryWaitMs = 2;
 
-// What one step shares between its calls.
 struct Step {
-    DWORD waitLeftMs;
-    volatile LONG* progress;
+    DWORD waitLeftMs;        // what Retry may still wait
+    volatile LONG* progress; // incremented as calls return
 };
 
 bool IsFolder(const ListedEntry& entry)
@@ -122,8 +112,7 @@ template <typename Attempt> NTSTATUS Retry(Step& step, Attempt attempt)
     }
 }
 
-// Opens entry of parent (at parentLocation) and keeps the handle only when
-// IsListedEntry holds.
+// Opens entry of parent; keeps the handle only where IsListedEntry holds.
 NTSTATUS OpenListedEntry(HANDLE parent, const std::wstring& parentLocation, const ListedEntry& entry,
                          ACCESS_MASK access, ULONG share, HANDLE& handle, FILE_ATTRIBUTE_TAG_INFORMATION& tag)
 {
@@ -133,7 +122,7 @@ NTSTATUS OpenListedEntry(HANDLE parent, const std::wstring& parentLocation, cons
         !IsListedEntry(handle, JoinLocation(parentLocation, entry.name), entry, tag)) {
         CloseHandle(handle);
         handle = INVALID_HANDLE_VALUE;
-        return kStatusNotAsListed;
+        return kStatusObjectNameNotFound; // the entry as listed is not there
     }
     return status;
 }
@@ -183,7 +172,7 @@ struct OpenFolder {
     size_t left; // entries that stay (one more when the listing ended early)
 };
 
-// Adds the folder open as handle to the walk; a link is never listed.
+// Adds the folder open as handle to the walk; a link is not listed.
 void PushFolder(Step& step, std::vector<OpenFolder>& stack, HANDLE handle, const std::wstring& location,
                 const ListedEntry& entry, bool link)
 {
@@ -194,8 +183,8 @@ void PushFolder(Step& step, std::vector<OpenFolder>& stack, HANDLE handle, const
 }
 
 // Deletes the folder open as root (taken over and closed) with everything
-// inside it, one entry at a time, depth first. Whether it went.
-bool DeleteTree(Step& step, HANDLE root, const std::wstring& location, const ListedEntry& listed)
+// inside it, one entry at a time, depth first.
+void DeleteTree(Step& step, HANDLE root, const std::wstring& location, const ListedEntry& listed)
 {
     std::vector<OpenFolder> stack;
     PushFolder(step, stack, root, location, listed, false);
@@ -212,21 +201,20 @@ bool DeleteTree(Step& step, HANDLE root, const std::wstring& location, const Lis
             CloseHandle(top.handle);
             stack.pop_back();
             if (stack.empty()) {
-                return gone;
+                return;
             }
             stack.back().left += gone ? 0 : 1;
             continue;
         }
         const ListedEntry entry = top.entries[top.next++];
-        std::wstring parentLocation = top.location;
         HANDLE handle = INVALID_HANDLE_VALUE;
         FILE_ATTRIBUTE_TAG_INFORMATION tag;
-        NTSTATUS status = OpenToDelete(step, top.handle, parentLocation, entry, handle, tag);
+        NTSTATUS status = OpenToDelete(step, top.handle, top.location, entry, handle, tag);
         if (handle == INVALID_HANDLE_VALUE) {
             top.left += status == kStatusDeletePending ? 0 : 1;
         } else if (IsFolder(entry)) {
-            // top is invalid from here: the stack may move.
-            PushFolder(step, stack, handle, JoinLocation(parentLocation, entry.name), entry, IsLink(tag));
+            // top is invalid once pushed onto: the stack may move.
+            PushFolder(step, stack, handle, JoinLocation(top.location, entry.name), entry, IsLink(tag));
         } else {
             // A link to a file, opened as itself, goes as a link.
             top.left += DeleteOpenEntry(step, handle, entry, true) ? 0 : 1;
@@ -235,14 +223,23 @@ bool DeleteTree(Step& step, HANDLE root, const std::wstring& location, const Lis
     }
 }
 
-// Opens the entry that the file system matches with name in parent, when it
-// is listed as a folder (folder) or a file and is no link.
+// What OpenNamedEntry is asked for a folder to be deleted.
+const ACCESS_MASK kToDelete = 0;
+
+// Opens the entry that the file system matches with name in parent, listed
+// as a folder (folder) or a file, verified and no link: with access sharing
+// no deletion, or kToDelete as OpenToDelete opens it.
 HANDLE OpenNamedEntry(Step& step, HANDLE parent, const std::wstring& parentLocation, const WCHAR* name,
                       bool folder, ACCESS_MASK access, ListedEntry& entry)
 {
     HANDLE handle = INVALID_HANDLE_VALUE;
     FILE_ATTRIBUTE_TAG_INFORMATION tag;
-    if (FindEntry(parent, name, entry) && IsFolder(entry) == folder) {
+    if (!FindEntry(parent, name, entry) || IsFolder(entry) != folder) {
+        return INVALID_HANDLE_VALUE;
+    }
+    if (access == kToDelete) {
+        OpenToDelete(step, parent, parentLocation, entry, handle, tag);
+    } else {
         Retry(step, [&] {
             return OpenListedEntry(parent, parentLocation, entry, access, kShareFolder, handle, tag);
         });
@@ -275,15 +272,8 @@ void DeleteFolderBelow(const WCHAR* root, const WCHAR* parentName, const WCHAR* 
     // The parent stays open until the end: nobody can rename it away meanwhile.
     std::wstring parentLocation = JoinLocation(rootLocation, parentEntry.name);
     ListedEntry entry;
-    HANDLE folder = INVALID_HANDLE_VALUE;
-    FILE_ATTRIBUTE_TAG_INFORMATION tag;
-    if (FindEntry(parent, folderName, entry) && IsFolder(entry)) {
-        OpenToDelete(step, parent, parentLocation, entry, folder, tag);
-    }
-    if (folder != INVALID_HANDLE_VALUE && IsLink(tag)) {
-        CloseHandle(folder);
-    } else if (folder != INVALID_HANDLE_VALUE) {
-        // Result not examined: what cannot go stays.
+    HANDLE folder = OpenNamedEntry(step, parent, parentLocation, folderName, true, kToDelete, entry);
+    if (folder != INVALID_HANDLE_VALUE) {
         DeleteTree(step, folder, JoinLocation(parentLocation, entry.name), entry);
     }
     CloseHandle(parent);
