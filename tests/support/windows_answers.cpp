@@ -21,6 +21,7 @@ const NTSTATUS kStatusInvalidDeviceRequest = static_cast<NTSTATUS>(0xC0000010);
 const NTSTATUS kStatusNoSuchFile = static_cast<NTSTATUS>(0xC000000F);
 const NTSTATUS kStatusNoMoreFiles = static_cast<NTSTATUS>(0x80000006);
 const NTSTATUS kStatusCannotDelete = static_cast<NTSTATUS>(0xC0000121);
+const NTSTATUS kStatusUnexpectedNetworkError = static_cast<NTSTATUS>(0xC00000C4);
 
 const FILE_INFORMATION_CLASS kFileDispositionInformationEx = static_cast<FILE_INFORMATION_CLASS>(64);
 const ULONG kDispositionDelete = 0x1;
@@ -45,6 +46,8 @@ struct Answers {
     bool handleIdsUnknown = false;
     bool noFileIdQuery = false;
     bool noRelativeOpens = false;
+    bool listingBreaksOff = false;
+    bool readOnlyAlone = false;
     ExDisposition exDisposition = ExDisposition::Platform;
     NTSTATUS exRefusal = kStatusInvalidInfoClass;
     std::vector<std::pair<std::wstring, ULONG>> marks;
@@ -234,6 +237,12 @@ NTSTATUS NTAPI AnswerQueryDirectoryFile(HANDLE handle, HANDLE event, PIO_APC_ROU
     if (IsLinkTag(HandleTag(handle))) {
         ++g_answers.linkInsidesReached;
     }
+    // listing-breaks-off: a share that goes away while a folder is listed
+    // (redirected AppData) fails the queries after the first with a network
+    // error (STATUS_UNEXPECTED_NETWORK_ERROR).
+    if (g_answers.listingBreaksOff && !restartScan) {
+        return kStatusUnexpectedNetworkError;
+    }
     AnswerHeldListing(handle);
     for (;;) {
         NTSTATUS status = SeamOriginalAs<QueryDirectoryFile>("NtQueryDirectoryFile")(
@@ -292,6 +301,14 @@ NTSTATUS NTAPI AnswerQueryInformationFile(HANDLE handle, PIO_STATUS_BLOCK io, PV
         handle, io, information, length, informationClass);
     if (!NT_SUCCESS(status)) {
         return status;
+    }
+    // read-only-alone: a file whose archive mark was cleared has no other
+    // attribute than read-only (Wine marks every file "archive"). Written
+    // back as 0, attributes are left as they are (MS-FSCC 2.4.7).
+    if (g_answers.readOnlyAlone && informationClass == FileBasicInformation &&
+        length >= sizeof(FILE_BASIC_INFORMATION)) {
+        static_cast<FILE_BASIC_INFORMATION*>(information)->FileAttributes &=
+            ~static_cast<ULONG>(FILE_ATTRIBUTE_ARCHIVE);
     }
     if (g_answers.handleIdsUnknown && informationClass == FileInternalInformation &&
         length >= sizeof(FILE_INTERNAL_INFORMATION)) {
@@ -481,6 +498,8 @@ const Answer kCatalogue[] = {
     {"handle-ids-unknown", [] { g_answers.handleIdsUnknown = true; }},
     {"no-file-id-query", [] { g_answers.noFileIdQuery = true; }},
     {"no-relative-opens", [] { g_answers.noRelativeOpens = true; }},
+    {"listing-breaks-off", [] { g_answers.listingBreaksOff = true; }},
+    {"read-only-alone", [] { g_answers.readOnlyAlone = true; }},
     {"ex-disposition-without-ignore-read-only",
      [] { g_answers.exDisposition = ExDisposition::WithoutIgnoreReadOnly; }},
     {"ex-disposition-refused", [] { g_answers.exDisposition = ExDisposition::Refused; }},

@@ -25,6 +25,8 @@
 //   handle-ids-unknown     so has every id a handle tells
 //   no-file-id-query       a handle's file id cannot be asked
 //   no-relative-opens      an open relative to a folder's handle is refused
+//   listing-breaks-off     every query of a listing after the first fails
+//   read-only-alone        a file's attributes hold no archive mark
 //   ex-disposition-without-ignore-read-only
 //                          the Ex disposition of Windows 10 1607 to 1803
 //   ex-disposition-refused the Ex disposition refused (see below)

@@ -307,6 +307,19 @@ TEST_F(WindowsAnswersTest, IdsThatAreNoIdsAreNeverCompared)
     }
 }
 
+// A listing that breaks off cannot tell that nothing more is in its folder:
+// what it listed goes, the folders stay.
+TEST_F(WindowsAnswersTest, AListingThatBreaksOffLeavesItsFolder)
+{
+    SeedTree();
+    ASSERT_TRUE(InstallWindowsAnswer("listing-breaks-off"));
+
+    ClearDataFolderIn(root.c_str());
+
+    EXPECT_EQ(Snapshot(data), (std::vector<std::wstring>{L"empty/", L"sub/", L"sub\\deeper/"}));
+    EXPECT_EQ(ReadTextFile(root + L"\\Corvanta\\sibling.txt"), "data\n");
+}
+
 // ---- Opens --------------------------------------------------------------
 
 // Where a file system refuses opens relative to a folder's handle, each
@@ -396,6 +409,23 @@ TEST_F(WindowsAnswersTest, WhereTheExDispositionIsRefusedTheClassicOneDeletes)
         SeamRestoreAll();
         RemoveTree(root + L"\\Corvanta");
     }
+}
+
+// A read-only file with no other attribute (its archive mark cleared):
+// clearing read-only would leave 0, which means "leave the attributes as
+// they are" (MS-FSCC 2.4.7), so it is written as FILE_ATTRIBUTE_NORMAL.
+TEST_F(WindowsAnswersTest, AFileMarkedReadOnlyAloneGoes)
+{
+    SeedTree();
+    SeedFile(data + L"\\read-only.txt");
+    SetFileAttributesW((data + L"\\read-only.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(InstallWindowsAnswer("read-only-alone"));
+    RefuseExDispositionWith(static_cast<LONG>(0xC0000003)); // STATUS_INVALID_INFO_CLASS
+    ASSERT_TRUE(InstallWindowsAnswer("ex-disposition-refused"));
+
+    ClearDataFolderIn(root.c_str());
+
+    EXPECT_FALSE(Exists(data));
 }
 
 // ---- Names of handles ---------------------------------------------------
