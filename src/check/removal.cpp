@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <new>
 #include <string>
 
 #include "check/removal.h"
@@ -15,55 +16,104 @@ const WCHAR kCompanyFolder[] = L"Corvanta";
 const WCHAR kDataFolder[] = L"CorvantaMarbelQuint";
 const WCHAR kAccountFile[] = L"Meine Konten.mqd";
 
+// Each step runs on a thread of its own while this one watches its progress
+// (a count its calls increment as they return). A step whose calls stop
+// returning (a share that stopped answering, a filter driver that holds an
+// open) is given up after kStallMs without progress, and the check goes on:
+// the account file still goes when the data folder stalls. A long deletion
+// that keeps making progress is never cut.
+//
+// 15 s: far longer than any call of a file system that still answers (the
+// step's own waits are 256 ms at most, and oplock breaks are not waited
+// for), and short enough that a stalled step is given up well within half a
+// minute, with time left for the other step and the exit.
+const DWORD kStallMs = 15000;
+const DWORD kWatchTickMs = 250;
+// After the cancellation, how long the step may take to end.
+const DWORD kCancelGraceMs = 1000;
+
+// What a step's thread uses, on the heap: freed once the thread has ended,
+// never while it may still run.
+struct WatchedStep {
+    void (*run)(const WCHAR* folder, volatile LONG* progress);
+    std::wstring folder;
+    volatile LONG progress;
+};
+
+DWORD WINAPI RunStep(LPVOID parameter)
+{
+    WatchedStep* step = static_cast<WatchedStep*>(parameter);
+    step->run(step->folder.c_str(), &step->progress);
+    return 0;
+}
+
+// Whether the step's thread ended, waited for while its progress moves.
+// A stalled step's synchronous I/O is cancelled where the platform can
+// (Vista and later); if it still has not ended, it is given up. It cannot
+// hold the exit either: ExitProcess ends every other thread, the I/O manager
+// cancels the I/O that a terminating thread has pending, and the process
+// object, which the uninstaller waits for, is signalled once that
+// cancellation has completed.
+bool WaitWhileProgressing(HANDLE thread, volatile LONG& progress)
+{
+    LONG seen = progress;
+    DWORD changedAt = GetTickCount();
+    for (;;) {
+        DWORD waited = WaitForSingleObject(thread, kWatchTickMs);
+        if (waited != WAIT_TIMEOUT) {
+            return waited == WAIT_OBJECT_0;
+        }
+        LONG now = progress;
+        if (now != seen) {
+            seen = now;
+            changedAt = GetTickCount();
+        } else if (GetTickCount() - changedAt >= kStallMs) {
+            // Result not examined: with nothing cancelled the step is given up all the same.
+            late::CancelSynchronousIo(thread);
+            return WaitForSingleObject(thread, kCancelGraceMs) == WAIT_OBJECT_0;
+        }
+    }
+}
+
+void RunWatched(void (*run)(const WCHAR* folder, volatile LONG* progress), const WCHAR* folder)
+{
+    WatchedStep* step = new (std::nothrow) WatchedStep{run, folder, 0};
+    if (step == nullptr) {
+        return;
+    }
+    HANDLE thread = CreateThread(nullptr, 0, RunStep, step, 0, nullptr);
+    if (thread == nullptr) {
+        // No thread to spare: the step runs here, unwatched.
+        run(folder, &step->progress);
+        delete step;
+        return;
+    }
+    if (WaitWhileProgressing(thread, step->progress)) {
+        delete step;
+    }
+    CloseHandle(thread);
+}
+
+void DeleteDataFolder(const WCHAR* appData, volatile LONG* progress)
+{
+    DeleteFolderBelow(appData, kCompanyFolder, kDataFolder, progress);
+}
+
+void DeleteAccountFile(const WCHAR* documents, volatile LONG* progress)
+{
+    DeleteFileIn(documents, kAccountFile, progress);
+}
+
 } // namespace
 
 void ClearDataFolderIn(const WCHAR* appData)
 {
-    std::wstring appDataLocation;
-    HANDLE appDataFolder = OpenFolderByPath(appData, appDataLocation);
-    if (appDataFolder == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    // One budget for the whole step: brief holders never hold it up longer.
-    DWORD waitLeftMs = kBriefHolderWaitMs;
-    std::wstring companyLocation;
-    HANDLE company = OpenVerifiedFolder(appDataFolder, appDataLocation, kCompanyFolder, false,
-                                        companyLocation, waitLeftMs);
-    CloseHandle(appDataFolder);
-    if (company == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    // Corvanta stays open until the end: nobody can rename it away meanwhile.
-    std::wstring dataLocation;
-    HANDLE data = OpenVerifiedFolder(company, companyLocation, kDataFolder, true, dataLocation, waitLeftMs);
-    if (data != INVALID_HANDLE_VALUE) {
-        if (DeleteFolderContents(data, dataLocation, waitLeftMs) == 0) {
-            // Result not examined: a folder that cannot go (one another
-            // program holds) simply stays.
-            DeleteOpenEntry(data, true, waitLeftMs);
-        }
-        CloseHandle(data);
-    }
-    CloseHandle(company);
+    RunWatched(DeleteDataFolder, appData);
 }
 
 void DeleteAccountFileIn(const WCHAR* documents)
 {
-    std::wstring documentsLocation;
-    HANDLE documentsFolder = OpenFolderByPath(documents, documentsLocation);
-    if (documentsFolder == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    // One entry: at most its own few tries.
-    DWORD waitLeftMs = kBriefHolderWaitMs;
-    HANDLE account = OpenVerifiedFile(documentsFolder, documentsLocation, kAccountFile, waitLeftMs);
-    CloseHandle(documentsFolder);
-    if (account == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    // Result not examined: a file that cannot be deleted simply stays.
-    DeleteOpenEntry(account, false, waitLeftMs);
-    CloseHandle(account);
+    RunWatched(DeleteAccountFile, documents);
 }
 
 void RemoveUserData()

@@ -40,6 +40,7 @@ BOOL SetDefaultDllDirectories(DWORD directoryFlags);
 BOOL SetDllDirectoryW(LPCWSTR pathName);
 BOOL SetProcessMitigationPolicy(PROCESS_MITIGATION_POLICY mitigationPolicy, PVOID buffer, SIZE_T length);
 BOOL ProcessIdToSessionId(DWORD processId, DWORD* sessionId);
+BOOL CancelSynchronousIo(HANDLE thread);
 // Missing (Windows 2000): 0, the session of the console there.
 DWORD WTSGetActiveConsoleSessionId();
 

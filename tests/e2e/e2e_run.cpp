@@ -16,7 +16,6 @@ namespace e2e {
 namespace {
 
 const DWORD kPromptLimitMs = 15000;
-const DWORD kExitLimitMs = 15000;
 const DWORD kIgnoredAfterMs = 1500;
 const DWORD kPollMs = 40;
 
@@ -120,7 +119,7 @@ CheckRun RunCheck(const CheckStart& start, const std::wstring& commandTail, Answ
             answeredAt = now;
         }
         if ((prompt == nullptr && now - started > kPromptLimitMs) ||
-            (prompt != nullptr && now - answeredAt > kExitLimitMs)) {
+            (prompt != nullptr && now - answeredAt > start.exitLimitMs)) {
             break;
         }
         Sleep(kPollMs);
@@ -131,6 +130,7 @@ CheckRun RunCheck(const CheckStart& start, const std::wstring& commandTail, Answ
         run.exitCode = exitCode;
     }
     run.milliseconds = GetTickCount() - started;
+    run.afterAnswerMs = prompt != nullptr ? GetTickCount() - answeredAt : 0;
     return run;
 }
 

@@ -33,6 +33,7 @@ struct CheckRun {
     // there was no prompt or they could not be read).
     std::vector<LoadedModule> modulesAtPrompt;
     DWORD milliseconds = 0;
+    DWORD afterAnswerMs = 0; // from the answer to the exit (or the limit)
 };
 
 // Which program file to start, and in which current folder (empty: the
@@ -40,12 +41,14 @@ struct CheckRun {
 struct CheckStart {
     std::wstring program;
     std::wstring currentFolder;
+    // How long the program may run after the prompt was answered.
+    DWORD exitLimitMs = 15000;
 };
 
 // Starts the program under test with the command line "<quoted program
 // path><commandTail>" and plays the user: a prompt must appear within 15 s
 // or the program must have exited; the prompt is recorded and answered; the
-// program must then exit within 15 s. A box that ignores Close, Cancel or
+// program must then exit within start.exitLimitMs (15 s). A box that ignores Close, Cancel or
 // Escape for 1.5 s gets No. A program still running after the limits is
 // ended and reported as not exited.
 CheckRun RunCheck(const std::wstring& commandTail, Answer answer);

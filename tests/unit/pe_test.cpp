@@ -361,6 +361,7 @@ TEST_F(ExecutableFile, ImportsNoCallNewerThanWindows2000)
           "CreateEventW",
           "CreateFileW",
           "CreateSemaphoreW",
+          "CreateThread",
           "DeleteCriticalSection",
           "DeleteFileW",
           "DeviceIoControl",
