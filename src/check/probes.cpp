@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <string>
+
 #include "check/probes.h"
 #include "platform/fileprobe.h"
 #include "platform/registry.h"
@@ -20,14 +22,15 @@ const WCHAR kActivityKey[] = L"Software\\Corvanta\\CorvantaMarbelquint\\1";
 
 bool UninstallerPresent(const WCHAR* subKey)
 {
-    // 260 units, read with a 260-byte capacity: at most 130 units are
-    // written, so the text always ends at a zero unit.
-    WCHAR uninstallString[MAX_PATH] = {};
-    // Result not examined: a key that does not open leaves the buffer empty.
-    ReadRegValue(HKEY_LOCAL_MACHINE, subKey, L"UninstallString", REG_SZ,
-                 reinterpret_cast<BYTE*>(uninstallString));
+    // Read whatever its length: a deep installation folder gives a path of
+    // 130 units or more, and an installation missed is data deleted that it
+    // still uses.
+    std::wstring uninstallString;
+    // Result not examined: a key or value that cannot be read leaves the
+    // text empty, and an empty text names no file.
+    ReadRegString(HKEY_LOCAL_MACHINE, subKey, L"UninstallString", uninstallString);
     // The text is taken as it stands: no unquoting, no argument splitting.
-    return uninstallString[0] != L'\0' && CanOpenForReading(uninstallString);
+    return !uninstallString.empty() && CanOpenForReading(uninstallString.c_str());
 }
 
 bool ActivityFlagSet(const WCHAR* valueName)

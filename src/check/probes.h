@@ -3,8 +3,8 @@
 #pragma once
 
 // True when the "UninstallString" of any of the host application's six
-// uninstall entries names a file that can be opened for reading. All six
-// entries are looked at, in table order.
+// uninstall entries, of whatever length, names a file that can be opened for
+// reading. All six entries are looked at, in table order.
 bool ProbeInstalled();
 
 // Reads "ReplacementProcessActive" into dwValue and "UpdateProcessActive"
