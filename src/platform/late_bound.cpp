@@ -50,8 +50,24 @@ template <typename Result> Result NotFound(Result result)
     return result;
 }
 
+#ifdef FULLCHECK_TEST_SEAM
+} // namespace
+
+// Only in the tests' copies of this library (tests/support/seam.h): the
+// answer a test put in place of the call name, or null for the platform's
+// own. The program itself is built without it.
+FARPROC SeamReplacement(const char* name);
+
+namespace {
+#endif
+
 template <typename Function> Function LookUp(const WCHAR* dll, const char* name)
 {
+#ifdef FULLCHECK_TEST_SEAM
+    if (FARPROC replacement = SeamReplacement(name)) {
+        return reinterpret_cast<Function>(reinterpret_cast<void*>(replacement));
+    }
+#endif
     HMODULE module = LoadSystemDll(dll);
     if (module == nullptr) {
         return nullptr;
