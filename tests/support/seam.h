@@ -22,6 +22,10 @@ FARPROC SeamOriginal(const char* name);
 // refused and false returned.
 bool SeamReplace(const char* name, FARPROC replacement);
 
+// The replacement in place for the call name; null when the platform
+// answers it (what late_bound.cpp asks in the seam's copies).
+FARPROC SeamReplacement(const char* name);
+
 // Every call is answered by the platform again. Each test that replaces a
 // call restores them all when it ends.
 void SeamRestoreAll();

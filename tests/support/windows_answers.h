@@ -4,11 +4,26 @@
 // FULLCHECK_SEAM (names separated by commas). Each answer says which Windows
 // behaviour it stands for and where that is documented (windows_answers.cpp).
 //
-// Answers of different calls can be combined; two answers of the same call
-// cannot (the later one wins). SeamRestoreAll removes them all.
+// The answers of this catalogue can be combined, those of one call
+// included. An answer of a test's own for a call that an answer here
+// replaces takes the call over (the later replacement wins). SeamRestoreAll
+// removes them all; the settings below are forgotten with the next answer
+// put in place after it.
 #pragma once
 
+#include <windows.h>
+
 // Puts the answer called name in place. False for an unknown name.
+//
+//   listing-without-ids    the listing class with file ids is refused
+//   no-dot-entries         listings hold no "." and ".."; the first
+//                          listing of an empty folder is "no such file"
+//   reparse-points         the entries marked below are reparse points;
+//                          a link deleted as itself goes as a link
+//   ex-disposition-without-ignore-read-only
+//                          the Ex disposition of Windows 10 1607 to 1803
+//   ex-disposition-refused the Ex disposition refused (see below)
+//   wow64-object-names     a handle's name answered as WoW64 does
 bool InstallWindowsAnswer(const char* name);
 
 // Puts in place every answer that names lists, separated by commas; an
@@ -16,3 +31,23 @@ bool InstallWindowsAnswer(const char* name);
 // unknownSize characters) when a name is not in the catalogue; the answers
 // before it are in place then.
 bool InstallWindowsAnswers(const char* names, char* unknown, unsigned unknownSize);
+
+// reparse-points: every entry called name (its last path component, in any
+// case) is a reparse point with tag.
+void MarkReparsePoint(const WCHAR* name, ULONG tag);
+
+// Where the answers move a name that Windows removes from its folder at once
+// (a link deleted as itself; an entry deleted with POSIX semantics), so that
+// the entry itself and what it holds stay to be looked at: an existing
+// folder, a plain absolute path. Without it, those deletions are the
+// platform's own.
+void SetRemovedNamesFolder(const WCHAR* folder);
+
+// ex-disposition-refused: the status of the refusal (until then
+// STATUS_INVALID_INFO_CLASS).
+void RefuseExDispositionWith(LONG status);
+
+// How often, since the answer was put in place, the inside of an entry
+// marked as a link was listed or opened: a link deleted as itself is never
+// entered.
+int LinkInsidesReached();

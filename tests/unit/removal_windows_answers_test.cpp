@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "check/removal_steps.h"
 #include "host_keys.h"
@@ -40,6 +42,16 @@ class WindowsAnswersTest : public ::testing::Test {
         MakeFolders(root);
         ASSERT_TRUE(Exists(root));
         data = root + L"\\" + kDataFolderBelowAppData;
+    }
+
+    // Where the answers put the names that Windows takes out of their
+    // folders at once (links deleted as themselves, POSIX deletions).
+    std::wstring RemovedNames()
+    {
+        std::wstring folder = root + L"\\Removed names";
+        EXPECT_TRUE(MakeFolders(folder));
+        SetRemovedNamesFolder(folder.c_str());
+        return folder;
     }
 
     void TearDown() override
@@ -97,6 +109,134 @@ TEST_F(WindowsAnswersTest, TheSeamAnswersInsteadOfThePlatformUntilRestored)
     EXPECT_FALSE(InstallWindowsAnswer("no-such-answer"));
 }
 
+// ---- Links and other reparse points -------------------------------------
+// Wine shows no reparse points: the answers mark real folders and files as
+// reparse points with a tag (listed with the attribute and the tag in
+// EaSize, MS-FSCC 2.4.14 and 2.4.18; asked through FileAttributeTagInformation,
+// MS-FSCC 2.4.6), and a link that is deleted as itself is moved aside
+// whole, as Windows removes only its name. A marked folder's own entries
+// stand for what the link leads to.
+
+const ULONG kTagMountPoint = 0xA0000003; // a junction
+const ULONG kTagSymlink = 0xA000000C;    // an NT symbolic link, to a folder or a file
+const ULONG kTagCloud = 0x9000001A;      // a cloud file's placeholder
+const ULONG kTagDedup = 0x80000013;      // a file of data deduplication
+
+struct Marked {
+    const char* what;
+    ULONG tag;
+};
+
+TEST_F(WindowsAnswersTest, ALinkInsideOpenedAsItselfGoesAsALinkAndIsNeverEntered)
+{
+    // IsReparseTagNameSurrogate: both tags are links. With and without the
+    // listing class with ids (Windows 2000 knows junctions, not that class).
+    for (bool withoutIds : {false, true}) {
+        for (const Marked& c :
+             {Marked{"junction", kTagMountPoint}, Marked{"NT symbolic link", kTagSymlink}}) {
+            SCOPED_TRACE(std::string(c.what) + (withoutIds ? ", listing without ids" : ""));
+            SeedTree();
+            SeedFile(data + L"\\sub\\folder link\\target.txt");
+            SeedFile(data + L"\\sub\\folder link\\deeper\\target.txt");
+            SeedFile(data + L"\\file link.txt");
+            std::wstring removed = RemovedNames();
+            MarkReparsePoint(L"folder link", c.tag);
+            MarkReparsePoint(L"file link.txt", c.tag);
+            ASSERT_TRUE(InstallWindowsAnswer("reparse-points"));
+            ASSERT_TRUE(!withoutIds || InstallWindowsAnswer("listing-without-ids"));
+
+            ClearDataFolderIn(root.c_str());
+
+            EXPECT_FALSE(Exists(data));
+            EXPECT_EQ(LinkInsidesReached(), 0);
+            // Both links went whole: what they lead to is untouched.
+            std::vector<std::wstring> expected = {
+                L"1 file link.txt 5", L"2 folder link/", L"2 folder link\\deeper/",
+                L"2 folder link\\deeper\\target.txt 5", L"2 folder link\\target.txt 5"};
+            std::vector<std::wstring> seen = Snapshot(removed);
+            // The order of the two moves is the listing's.
+            for (std::wstring& line : seen) {
+                line[0] = line.find(L"file link") != std::wstring::npos ? L'1' : L'2';
+            }
+            std::sort(seen.begin(), seen.end());
+            EXPECT_EQ(seen, expected);
+            EXPECT_EQ(ReadTextFile(root + L"\\Corvanta\\sibling.txt"), "data\n");
+            SeamRestoreAll();
+            RemoveTree(root + L"\\Corvanta");
+            RemoveTree(removed);
+        }
+    }
+}
+
+TEST_F(WindowsAnswersTest, CorvantaTheDataFolderOrTheAccountFileAsALinkLeavesEverything)
+{
+    const struct {
+        const char* what;
+        const WCHAR* marked;
+        ULONG tag;
+    } cases[] = {
+        {"Corvanta a junction", L"Corvanta", kTagMountPoint},
+        {"Corvanta an NT symbolic link", L"Corvanta", kTagSymlink},
+        {"the data folder a junction", L"CorvantaMarbelQuint", kTagMountPoint},
+        {"the data folder an NT symbolic link", L"CorvantaMarbelQuint", kTagSymlink},
+        {"the account file an NT symbolic link", kAccountFileName, kTagSymlink},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SeedTree();
+        std::wstring documents = root + L"\\Documents";
+        SeedFile(documents + L"\\" + kAccountFileName);
+        std::vector<std::wstring> before = Snapshot(root + L"\\Corvanta");
+        RemovedNames();
+        MarkReparsePoint(c.marked, c.tag);
+        ASSERT_TRUE(InstallWindowsAnswer("reparse-points"));
+
+        ClearDataFolderIn(root.c_str());
+        DeleteAccountFileIn(documents.c_str());
+
+        // What is no link goes all the same.
+        EXPECT_EQ(LinkInsidesReached(), 0);
+        bool accountLink = std::wstring(c.marked) == kAccountFileName;
+        EXPECT_EQ(Exists(documents + L"\\" + kAccountFileName), accountLink);
+        if (accountLink) {
+            EXPECT_FALSE(Exists(data));
+        } else {
+            EXPECT_EQ(Snapshot(root + L"\\Corvanta"), before);
+        }
+        SeamRestoreAll();
+        RemoveTree(root);
+        MakeFolders(root);
+    }
+}
+
+TEST_F(WindowsAnswersTest, ReparsePointsThatAreNoLinksAreDataAndGo)
+{
+    // Not name surrogates: the placeholder of a cloud file or folder, and a
+    // deduplicated file, hold the user's data like any file or folder.
+    for (const Marked& c : {Marked{"cloud placeholder", kTagCloud}, Marked{"deduplicated", kTagDedup}}) {
+        SCOPED_TRACE(c.what);
+        SeedTree();
+        SeedFile(data + L"\\held in the cloud\\photo.jpg");
+        SeedFile(data + L"\\sub\\report.doc");
+        std::wstring documents = root + L"\\Documents";
+        SeedFile(documents + L"\\" + kAccountFileName);
+        std::wstring removed = RemovedNames();
+        MarkReparsePoint(L"held in the cloud", c.tag);
+        MarkReparsePoint(L"report.doc", c.tag);
+        MarkReparsePoint(kAccountFileName, c.tag);
+        ASSERT_TRUE(InstallWindowsAnswer("reparse-points"));
+
+        ClearDataFolderIn(root.c_str());
+        DeleteAccountFileIn(documents.c_str());
+
+        EXPECT_FALSE(Exists(data));
+        EXPECT_FALSE(Exists(documents + L"\\" + kAccountFileName));
+        EXPECT_EQ(Snapshot(removed), std::vector<std::wstring>{});
+        SeamRestoreAll();
+        RemoveTree(root + L"\\Corvanta");
+    }
+}
+
 // ---- Listings -----------------------------------------------------------
 
 // Windows 2000 and redirectors without the listing class with file ids
@@ -111,6 +251,116 @@ TEST_F(WindowsAnswersTest, WithoutTheListingClassWithIdsEverythingInsideStillGoe
 
     EXPECT_FALSE(Exists(data));
     EXPECT_EQ(ReadTextFile(root + L"\\Corvanta\\sibling.txt"), "data\n");
+}
+
+// A file system that lists no "." and ".." (MS-FSA 2.1.5.6.3: a first query
+// that matches nothing is STATUS_NO_SUCH_FILE) answers so for every empty
+// folder: the folder is empty, and goes.
+TEST_F(WindowsAnswersTest, AFirstListingOfNoSuchFileIsAnEmptyFolder)
+{
+    SeedTree();
+    MakeFolders(data + L"\\sub\\deeper\\empty too");
+    ASSERT_TRUE(InstallWindowsAnswer("no-dot-entries"));
+
+    ClearDataFolderIn(root.c_str());
+
+    EXPECT_FALSE(Exists(data));
+    EXPECT_EQ(ReadTextFile(root + L"\\Corvanta\\sibling.txt"), "data\n");
+
+    // A data folder that is empty from the start.
+    MakeFolders(data);
+    ClearDataFolderIn(root.c_str());
+    EXPECT_FALSE(Exists(data));
+}
+
+// ---- Dispositions -------------------------------------------------------
+
+// Windows 10 1607 to 1803: the Ex disposition with POSIX semantics, but its
+// ignore-read-only flag (from 1809 on) refused as an invalid parameter
+// (FILE_DISPOSITION_INFORMATION_EX, WDK ntddk.h). Asked again without the
+// flag, the name goes at once even while a program holds the file sharing
+// deletion; read-only entries go once their mark is cleared.
+TEST_F(WindowsAnswersTest, WithoutIgnoreReadOnlyTheExDispositionStillTakesNamesAtOnce)
+{
+    SeedTree();
+    SeedFile(data + L"\\held.txt");
+    SeedFile(data + L"\\read-only.txt");
+    SeedFile(data + L"\\read-only folder\\e.txt");
+    SetFileAttributesW((data + L"\\read-only.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW((data + L"\\read-only folder").c_str(), FILE_ATTRIBUTE_READONLY);
+    std::wstring removed = RemovedNames();
+    ASSERT_TRUE(InstallWindowsAnswer("ex-disposition-without-ignore-read-only"));
+    HANDLE holder = CreateFileW((data + L"\\held.txt").c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+
+    ClearDataFolderIn(root.c_str());
+    CloseHandle(holder);
+
+    EXPECT_FALSE(Exists(data));
+    EXPECT_EQ(ReadTextFile(root + L"\\Corvanta\\sibling.txt"), "data\n");
+}
+
+// Where the Ex class is refused, the classic disposition deletes, read-only
+// entries included: Windows before 10 1607 know no such class
+// (STATUS_INVALID_INFO_CLASS); file systems and redirectors without it
+// refuse it as they refuse any class they lack.
+TEST_F(WindowsAnswersTest, WhereTheExDispositionIsRefusedTheClassicOneDeletes)
+{
+    const struct {
+        const char* what;
+        LONG status;
+    } refusals[] = {
+        {"STATUS_INVALID_INFO_CLASS", static_cast<LONG>(0xC0000003)},
+        {"STATUS_INVALID_PARAMETER", static_cast<LONG>(0xC000000D)},
+        {"STATUS_NOT_SUPPORTED", static_cast<LONG>(0xC00000BB)},
+        {"STATUS_INVALID_DEVICE_REQUEST", static_cast<LONG>(0xC0000010)},
+        {"STATUS_NOT_IMPLEMENTED", static_cast<LONG>(0xC0000002)},
+    };
+    for (const auto& c : refusals) {
+        SCOPED_TRACE(c.what);
+        SeedTree();
+        SeedFile(data + L"\\read-only.txt");
+        SetFileAttributesW((data + L"\\read-only.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        std::wstring documents = root + L"\\Documents";
+        SeedFile(documents + L"\\" + kAccountFileName);
+        RefuseExDispositionWith(c.status);
+        ASSERT_TRUE(InstallWindowsAnswer("ex-disposition-refused"));
+
+        ClearDataFolderIn(root.c_str());
+        DeleteAccountFileIn(documents.c_str());
+
+        EXPECT_FALSE(Exists(data));
+        EXPECT_FALSE(Exists(documents + L"\\" + kAccountFileName));
+        EXPECT_EQ(ReadTextFile(root + L"\\Corvanta\\sibling.txt"), "data\n");
+        SeamRestoreAll();
+        RemoveTree(root + L"\\Corvanta");
+    }
+}
+
+// ---- Names of handles ---------------------------------------------------
+
+// A 32-bit program on 64-bit Windows gets a handle's name through WoW64,
+// which needs room for the 64-bit header too: the location queries leave
+// that room, at every length.
+TEST_F(WindowsAnswersTest, UnderWow64EveryLocationIsStillTold)
+{
+    SeedTree();
+    std::wstring deep = data;
+    while (deep.size() < 400) {
+        deep += L"\\" + std::wstring(30, L'd');
+    }
+    SeedFile(deep + L"\\bottom.txt");
+    std::wstring documents = root + L"\\Documents";
+    SeedFile(documents + L"\\" + kAccountFileName);
+    ASSERT_TRUE(InstallWindowsAnswer("wow64-object-names"));
+
+    ClearDataFolderIn(root.c_str());
+    DeleteAccountFileIn(documents.c_str());
+
+    EXPECT_FALSE(Exists(data));
+    EXPECT_FALSE(Exists(documents + L"\\" + kAccountFileName));
 }
 
 } // namespace
