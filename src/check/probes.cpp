@@ -4,6 +4,7 @@
 
 #include "check/probes.h"
 #include "platform/fileprobe.h"
+#include "platform/late_bound.h"
 #include "platform/registry.h"
 
 namespace {
@@ -41,7 +42,79 @@ bool ActivityFlagSet(const WCHAR* valueName)
     return (value[0] & 0xFF) != 0x30;
 }
 
+// Account and domain names: 256 units with the terminator hold every name
+// Windows allows (UNLEN is 256, a domain's NetBIOS name 15).
+const DWORD kAccountNameUnits = 257;
+
+// One text of the session's, copied into name; false when the session cannot
+// be asked or the text does not fit.
+bool QuerySessionText(DWORD session, WTS_INFO_CLASS infoClass, WCHAR (&name)[kAccountNameUnits])
+{
+    LPWSTR text = nullptr;
+    DWORD bytes = 0;
+    if (!late::WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, session, infoClass, &text, &bytes) ||
+        text == nullptr) {
+        return false;
+    }
+    int units = lstrlenW(text);
+    bool fits = units < static_cast<int>(kAccountNameUnits);
+    if (fits) {
+        lstrcpynW(name, text, kAccountNameUnits);
+    }
+    late::WTSFreeMemory(text);
+    return fits;
+}
+
+// The name and domain of the user of the process's own token (the account
+// it runs as, elevated or not).
+bool LookUpTokenUser(WCHAR (&name)[kAccountNameUnits], WCHAR (&domain)[kAccountNameUnits])
+{
+    HANDLE token = nullptr;
+    if (!late::OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return false;
+    }
+    // A TOKEN_USER with the largest SID there is, aligned as the structure.
+    union {
+        TOKEN_USER user;
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } tokenUser;
+    DWORD needed = 0;
+    BOOL read = late::GetTokenInformation(token, TokenUser, &tokenUser, sizeof(tokenUser), &needed);
+    CloseHandle(token);
+    if (!read) {
+        return false;
+    }
+    DWORD nameUnits = kAccountNameUnits;
+    DWORD domainUnits = kAccountNameUnits;
+    SID_NAME_USE use = SidTypeUnknown; // not examined: a user is named the same way whatever its kind
+    return late::LookupAccountSidW(nullptr, tokenUser.user.User.Sid, name, &nameUnits, domain, &domainUnits,
+                                   &use) != FALSE;
+}
+
 } // namespace
+
+bool ProbeSessionUser()
+{
+    // The names are compared, not SIDs: the session tells its user only by
+    // name, and the lookup of the token's SID names it as the session does
+    // (the NetBIOS domain, or the computer for a local account).
+    DWORD session = 0;
+    if (!late::ProcessIdToSessionId(GetCurrentProcessId(), &session)) {
+        return false;
+    }
+    WCHAR sessionUser[kAccountNameUnits] = {};
+    WCHAR sessionDomain[kAccountNameUnits] = {};
+    WCHAR tokenUser[kAccountNameUnits] = {};
+    WCHAR tokenDomain[kAccountNameUnits] = {};
+    if (!QuerySessionText(session, WTSUserName, sessionUser) ||
+        !QuerySessionText(session, WTSDomainName, sessionDomain) ||
+        !LookUpTokenUser(tokenUser, tokenDomain)) {
+        return false;
+    }
+    // Session 0 without a user (services) has an empty name: nobody to ask.
+    return sessionUser[0] != L'\0' && lstrcmpiW(sessionUser, tokenUser) == 0 &&
+           lstrcmpiW(sessionDomain, tokenDomain) == 0;
+}
 
 bool ProbeInstalled()
 {

@@ -14,6 +14,7 @@
 
 #include <shlobj.h>
 #include <winternl.h>
+#include <wtsapi32.h>
 
 namespace late {
 
@@ -63,5 +64,20 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameUnits, LPDWOR
 LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameUnits, LPDWORD reserved, LPDWORD type,
                    LPBYTE data, LPDWORD size);
 LONG RegCloseKey(HKEY key);
+
+// advapi32, the process's own account. Missing: FALSE with
+// ERROR_PROC_NOT_FOUND as the last error, nothing opened or written.
+BOOL OpenProcessToken(HANDLE process, DWORD desired, PHANDLE token);
+BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS informationClass, LPVOID information,
+                         DWORD length, PDWORD returnLength);
+BOOL LookupAccountSidW(LPCWSTR systemName, PSID sid, LPWSTR name, LPDWORD nameUnits, LPWSTR domain,
+                       LPDWORD domainUnits, PSID_NAME_USE use);
+
+// wtsapi32, the user signed in at a session. Missing: FALSE with
+// ERROR_PROC_NOT_FOUND as the last error and no buffer handed out; a
+// missing WTSFreeMemory frees nothing (there is nothing it could free).
+BOOL WTSQuerySessionInformationW(HANDLE server, DWORD sessionId, WTS_INFO_CLASS infoClass, LPWSTR* buffer,
+                                 DWORD* bytesReturned);
+void WTSFreeMemory(PVOID memory);
 
 } // namespace late
