@@ -1,7 +1,8 @@
 // The data folder holds links that lead out of it: the run must leave what
-// they lead to alone. Wine makes no links itself, so link_case.sh makes the
-// data folder with its links on the Linux side, runs this program and checks
-// afterwards the one target that no drive reaches; it also removes the links
+// they lead to alone. Wine makes no links itself, so its runner
+// (tests/support/with-links) makes the data folder with its links on the
+// Linux side, runs this program and checks afterwards that the targets are
+// unchanged, the one that no drive reaches included; it also removes the links
 // (this program never deletes in the data folder itself: on Wine a deletion
 // through a link to a file deletes the file it leads to).
 #include <windows.h>
@@ -17,7 +18,7 @@ namespace {
 
 using namespace e2e;
 
-// Throw-away targets made by link_case.sh.
+// Throw-away targets made by its runner (data-folder-links.table).
 const std::wstring kOutside = L"C:\\fullcheck-e2e-links\\outside";
 const char kKeepText[] = "outside, must stay\n";
 
@@ -28,7 +29,7 @@ class LinkedDataFolder : public CheckFixture {
 
 TEST_F(LinkedDataFolder, LinksLeadingOutsideLeaveTheirTargetsAlone)
 {
-    ASSERT_TRUE(IsFolder(kOutside)) << "run through link_case.sh, which prepares the data folder";
+    ASSERT_TRUE(IsFolder(kOutside)) << "run through tests/support/with-links, which prepares the data folder";
     SeedAccountFile();
     // Each link really leads out of the data folder.
     ASSERT_TRUE(WriteTextFile(dataFolder_ + L"\\Ordner-Link\\Probe.txt", "probe"));

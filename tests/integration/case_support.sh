@@ -5,18 +5,9 @@
 # box, and the registry entry of another installation.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-. "$root/scripts/wine-sandbox" "$1"
+. "$root/scripts/lib/sandbox.sh" "$1" || exit 1
 bin=$(realpath "$2")
 
-shopt -s nullglob
-profiles=("$WINEPREFIX"/drive_c/users/*/AppData/Roaming)
-if [ ${#profiles[@]} -ne 1 ]; then
-  echo "expected one roaming AppData folder in $WINEPREFIX" >&2
-  exit 1
-fi
-roaming=${profiles[0]}
-profile=$(dirname "$(dirname "$roaming")")
-documents=$profile/Documents
 data=$roaming/Corvanta/CorvantaMarbelQuint
 account=$documents/"Meine Konten.mqd"
 neighbours=("$roaming/Corvanta/integration-test-Lizenz.txt" "$documents/integration-test-Brief.txt")
@@ -34,9 +25,6 @@ fail() {
   echo "FAILED: $*"
   failures=$((failures + 1))
 }
-
-# Wine programs start in the scratch drive, as in every test.
-run_wine() { (cd "$FULLCHECK_SCRATCH" && exec wine "$@") </dev/null; }
 
 reg32() { run_wine reg "$@" /reg:32 >/dev/null 2>&1; }
 
@@ -62,33 +50,6 @@ draw_windows_of() {
   run_wine reg import "$area_win\\unmanaged.reg" >/dev/null 2>&1 || echo "could not import $area/unmanaged.reg" >&2
 }
 
-# True when the command that follows $1 succeeds within $1 seconds.
-within() {
-  local tenths=$(($1 * 10))
-  shift
-  until "$@"; do
-    [ "$tenths" -gt 0 ] || return 1
-    sleep 0.1
-    tenths=$((tenths - 1))
-  done
-}
-
-# True when path $1 is gone, or process $1 has ended.
-gone() { [ ! -e "$1" ]; }
-ended() { ! kill -0 "$1" 2>/dev/null; }
-
-# The ids of this prefix's processes whose command line contains $1. Read
-# with bash alone: a minimal root may have no pgrep.
-prefix_processes() {
-  local process words
-  for process in /proc/[0-9]*; do
-    { mapfile -d '' words <"$process/cmdline"; } 2>/dev/null || continue
-    [[ "${words[*]}" == *"$1"* ]] || continue
-    { mapfile -d '' words <"$process/environ"; } 2>/dev/null || continue
-    [[ " ${words[*]} " != *" WINEPREFIX=$WINEPREFIX "* ]] || echo "${process#/proc/}"
-  done
-}
-
 # Waits up to $2 seconds for the uninstaller started as process $1, called
 # $3 in a failure: the case fails when it runs on (it is then ended) or
 # exits with anything but 0.
@@ -108,11 +69,13 @@ await_exit() {
 seed_data() {
   rm -rf -- "$data" "$seen"
   rm -f -- "$account" "${neighbours[@]}"
-  mkdir -p "$data/Verläufe" "$documents"
-  echo "Einstellungen" >"$data/Einstellungen.xml"
-  echo "Januar" >"$data/Verläufe/2024-01.log"
-  echo "Konten" >"$account"
-  for file in "${neighbours[@]}"; do echo "keep" >"$file"; done
+  make_entries <<TABLE
+file | $data/Einstellungen.xml     | Einstellungen
+file | $data/Verläufe/2024-01.log  | Januar
+file | $account                    | Konten
+file | ${neighbours[0]}            | keep
+file | ${neighbours[1]}            | keep
+TABLE
 }
 
 # Registers another installation whose uninstaller exists.

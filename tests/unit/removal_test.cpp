@@ -1,7 +1,8 @@
 // The removal of the data folder and the account file, against throw-away
 // folders in the sandbox's C:\users\<user> only. The link scenarios are made
-// by tests/unit/removal-links before every run (Wine cannot make links), and
-// it checks afterwards that every link target survived.
+// from removal-links.table by tests/support/with-links before every run (Wine
+// cannot make links), and it checks afterwards that every link target
+// survived.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -182,9 +183,9 @@ TEST_F(ClearDataFolderTest, OnlyAnAbsoluteAppDataPathIsUsed)
 }
 
 // ---------------------------------------------------------------------------
-// Links at every level (made by removal-links). A link is never followed
+// Links at every level (made from removal-links.table). A link is never followed
 // below the AppData folder: it stays, with the folders that hold it, and
-// everything else in the data folder goes. removal-links checks the targets.
+// everything else in the data folder goes. with-links checks the targets.
 
 struct LinkScenario {
     const WCHAR* appData;           // folder under RemovalLinks standing for AppData
@@ -204,7 +205,7 @@ TEST_P(DataFolderLinkTest, OnlyTheLinkAndWhatHoldsItStay)
     const LinkScenario& scenario = GetParam();
     std::wstring data = LinksRoot() + L"\\" + scenario.appData + L"\\" + kDataFolderBelowAppData;
     for (const WCHAR* kept : scenario.kept) {
-        ASSERT_TRUE(Exists(data + L"\\" + kept)) << "run through tests/unit/removal-links";
+        ASSERT_TRUE(Exists(data + L"\\" + kept)) << "run through tests/support/with-links";
     }
 
     ClearDataFolderIn((LinksRoot() + L"\\" + scenario.appData).c_str());
@@ -295,7 +296,7 @@ TEST_F(DeleteAccountFileTest, ALinkStaysAndALinkedDocumentsFolderIsFollowed)
     // "meine konten.mqd" beside it, which Windows would call the same name.
     for (const WCHAR* scenario : {L"AccountLink", L"AccountCaseTwin"}) {
         std::wstring account = LinksRoot() + L"\\" + scenario + L"\\" + kAccountFileName;
-        ASSERT_EQ(ReadTextFile(account), "keep\n") << "run through tests/unit/removal-links";
+        ASSERT_EQ(ReadTextFile(account), "keep\n") << "run through tests/support/with-links";
 
         DeleteAccountFileIn((LinksRoot() + L"\\" + scenario).c_str());
 
@@ -378,7 +379,7 @@ TEST_F(RemoveUserDataTest, RedirectedToALinkedCorvantaNothingThereGoesButTheAcco
     std::wstring appData = LinksRoot() + L"\\CorvantaLink";
     std::wstring documents = root + L"\\Documents";
     ASSERT_TRUE(Exists(appData + L"\\" + kDataFolderBelowAppData + L"\\data.txt"))
-        << "run through tests/unit/removal-links";
+        << "run through tests/support/with-links";
     ASSERT_NO_FATAL_FAILURE(Redirect(appData, documents));
     SeedFile(documents + L"\\" + kAccountFileName);
 
