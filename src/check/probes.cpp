@@ -65,55 +65,96 @@ bool QuerySessionText(DWORD session, WTS_INFO_CLASS infoClass, WCHAR (&name)[kAc
     return fits;
 }
 
-// The name and domain of the user of the process's own token (the account
-// it runs as, elevated or not).
-bool LookUpTokenUser(WCHAR (&name)[kAccountNameUnits], WCHAR (&domain)[kAccountNameUnits])
+// A TOKEN_USER with the largest SID there is, aligned as the structure.
+union TokenUserBuffer {
+    TOKEN_USER user;
+    BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+};
+
+// The user of the token of process (the account it runs as, elevated or
+// not); process needs query rights.
+bool ReadTokenUser(HANDLE process, TokenUserBuffer& tokenUser)
 {
     HANDLE token = nullptr;
-    if (!late::OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    if (!late::OpenProcessToken(process, TOKEN_QUERY, &token)) {
         return false;
     }
-    // A TOKEN_USER with the largest SID there is, aligned as the structure.
-    union {
-        TOKEN_USER user;
-        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    } tokenUser;
     DWORD needed = 0;
     BOOL read = late::GetTokenInformation(token, TokenUser, &tokenUser, sizeof(tokenUser), &needed);
     CloseHandle(token);
-    if (!read) {
-        return false;
+    return read != FALSE;
+}
+
+enum class SameUser { Yes, No, CannotTell };
+
+// The user signed in at the process's session, by name and domain, against
+// the token's user named the same way: the session tells its user only by
+// name, and the lookup of a SID names it as the session does (the NetBIOS
+// domain, or the computer for a local account).
+SameUser CompareSessionUser(const TokenUserBuffer& own)
+{
+    DWORD session = 0;
+    WCHAR sessionUser[kAccountNameUnits] = {};
+    WCHAR sessionDomain[kAccountNameUnits] = {};
+    if (!late::ProcessIdToSessionId(GetCurrentProcessId(), &session) ||
+        !QuerySessionText(session, WTSUserName, sessionUser) ||
+        !QuerySessionText(session, WTSDomainName, sessionDomain)) {
+        return SameUser::CannotTell;
     }
-    DWORD nameUnits = kAccountNameUnits;
+    // Session 0 without a user (services) has an empty name: nobody to ask.
+    if (sessionUser[0] == L'\0') {
+        return SameUser::No;
+    }
+    WCHAR ownUser[kAccountNameUnits] = {};
+    WCHAR ownDomain[kAccountNameUnits] = {};
+    DWORD userUnits = kAccountNameUnits;
     DWORD domainUnits = kAccountNameUnits;
     SID_NAME_USE use = SidTypeUnknown; // not examined: a user is named the same way whatever its kind
-    return late::LookupAccountSidW(nullptr, tokenUser.user.User.Sid, name, &nameUnits, domain, &domainUnits,
-                                   &use) != FALSE;
+    if (!late::LookupAccountSidW(nullptr, own.user.User.Sid, ownUser, &userUnits, ownDomain, &domainUnits,
+                                 &use)) {
+        return SameUser::CannotTell;
+    }
+    return lstrcmpiW(sessionUser, ownUser) == 0 && lstrcmpiW(sessionDomain, ownDomain) == 0 ? SameUser::Yes
+                                                                                            : SameUser::No;
+}
+
+// Where the session cannot be asked (its service stopped, or a Windows 2000
+// without Terminal Services): the user of the desktop's shell, which runs
+// as the user signed in there, against the token's user. No shell, no
+// answer: nobody is asked.
+SameUser CompareShellUser(const TokenUserBuffer& own)
+{
+    HWND shell = late::GetShellWindow();
+    DWORD processId = 0;
+    if (shell == nullptr || late::GetWindowThreadProcessId(shell, &processId) == 0 || processId == 0) {
+        return SameUser::CannotTell;
+    }
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+    if (process == nullptr) {
+        return SameUser::CannotTell;
+    }
+    TokenUserBuffer shellUser;
+    bool read = ReadTokenUser(process, shellUser);
+    CloseHandle(process);
+    if (!read) {
+        return SameUser::CannotTell;
+    }
+    return late::EqualSid(shellUser.user.User.Sid, own.user.User.Sid) ? SameUser::Yes : SameUser::No;
 }
 
 } // namespace
 
 bool ProbeSessionUser()
 {
-    // The names are compared, not SIDs: the session tells its user only by
-    // name, and the lookup of the token's SID names it as the session does
-    // (the NetBIOS domain, or the computer for a local account).
-    DWORD session = 0;
-    if (!late::ProcessIdToSessionId(GetCurrentProcessId(), &session)) {
+    TokenUserBuffer own;
+    if (!ReadTokenUser(GetCurrentProcess(), own)) {
         return false;
     }
-    WCHAR sessionUser[kAccountNameUnits] = {};
-    WCHAR sessionDomain[kAccountNameUnits] = {};
-    WCHAR tokenUser[kAccountNameUnits] = {};
-    WCHAR tokenDomain[kAccountNameUnits] = {};
-    if (!QuerySessionText(session, WTSUserName, sessionUser) ||
-        !QuerySessionText(session, WTSDomainName, sessionDomain) ||
-        !LookUpTokenUser(tokenUser, tokenDomain)) {
-        return false;
+    SameUser same = CompareSessionUser(own);
+    if (same == SameUser::CannotTell) {
+        same = CompareShellUser(own);
     }
-    // Session 0 without a user (services) has an empty name: nobody to ask.
-    return sessionUser[0] != L'\0' && lstrcmpiW(sessionUser, tokenUser) == 0 &&
-           lstrcmpiW(sessionDomain, tokenDomain) == 0;
+    return same == SameUser::Yes;
 }
 
 bool ProbeInstalled()

@@ -9,11 +9,12 @@ bool ProbeInstalled();
 
 // True when the process runs as the account signed in at its own session:
 // the user of its token has the name and domain that the session reports
-// for the user signed in there. False when they differ (an uninstaller
+// for the user signed in there or, where the session cannot be asked, is
+// the user of the desktop's shell. False when they differ (an uninstaller
 // elevated with another account's password, runas): the data in reach are
 // that account's, and the one at the screen would be asked about them.
-// False too whenever it cannot be told (a call missing or refused, a name
-// too long), so that no data are deleted on a guess.
+// False too whenever neither can tell (a call missing or refused, no
+// shell), so that no data are deleted on a guess.
 bool ProbeSessionUser();
 
 // Reads "ReplacementProcessActive" into dwValue and "UpdateProcessActive"

@@ -188,6 +188,18 @@ BOOL GetUserObjectInformationW(HANDLE object, int index, PVOID information, DWOR
     return call ? call(object, index, information, length, lengthNeeded) : NotFound(FALSE);
 }
 
+HWND GetShellWindow()
+{
+    auto call = LookUp<decltype(&::GetShellWindow)>(L"user32.dll", "GetShellWindow");
+    return call ? call() : NotFound(static_cast<HWND>(nullptr));
+}
+
+DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId)
+{
+    auto call = LookUp<decltype(&::GetWindowThreadProcessId)>(L"user32.dll", "GetWindowThreadProcessId");
+    return call ? call(window, processId) : NotFound(0ul);
+}
+
 LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, PHKEY result)
 {
     auto call = LookUp<decltype(&::RegOpenKeyExW)>(L"advapi32.dll", "RegOpenKeyExW");
@@ -253,6 +265,12 @@ BOOL LookupAccountSidW(LPCWSTR systemName, PSID sid, LPWSTR name, LPDWORD nameUn
 {
     auto call = LookUp<decltype(&::LookupAccountSidW)>(L"advapi32.dll", "LookupAccountSidW");
     return call ? call(systemName, sid, name, nameUnits, domain, domainUnits, use) : NotFound(FALSE);
+}
+
+BOOL EqualSid(PSID sid1, PSID sid2)
+{
+    auto call = LookUp<decltype(&::EqualSid)>(L"advapi32.dll", "EqualSid");
+    return call ? call(sid1, sid2) : NotFound(FALSE);
 }
 
 BOOL WTSQuerySessionInformationW(HANDLE server, DWORD sessionId, WTS_INFO_CLASS infoClass, LPWSTR* buffer,

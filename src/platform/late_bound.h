@@ -52,6 +52,8 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 HWINSTA GetProcessWindowStation();
 BOOL GetUserObjectInformationW(HANDLE object, int index, PVOID information, DWORD length,
                                LPDWORD lengthNeeded);
+HWND GetShellWindow();
+DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
 
 // advapi32. Missing: ERROR_PROC_NOT_FOUND, nothing opened, read or written.
 LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, PHKEY result);
@@ -72,6 +74,7 @@ BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS informationClass,
                          DWORD length, PDWORD returnLength);
 BOOL LookupAccountSidW(LPCWSTR systemName, PSID sid, LPWSTR name, LPDWORD nameUnits, LPWSTR domain,
                        LPDWORD domainUnits, PSID_NAME_USE use);
+BOOL EqualSid(PSID sid1, PSID sid2);
 
 // wtsapi32, the user signed in at a session. Missing: FALSE with
 // ERROR_PROC_NOT_FOUND as the last error and no buffer handed out; a

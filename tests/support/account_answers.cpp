@@ -68,6 +68,61 @@ BOOL WINAPI AnswerSessionQueryRefused(HANDLE, DWORD, WTS_INFO_CLASS, LPWSTR* buf
     return FALSE;
 }
 
+// The shell's window: GetShellWindow "retrieves a handle to the Shell's
+// desktop window" (Microsoft's documentation), a window of the desktop's
+// explorer.exe, which runs as the user signed in at the session. Wine sets
+// none; its desktop window, also of its explorer.exe and so of its one
+// user, stands in for it.
+HWND WINAPI AnswerShellWindow()
+{
+    return SeamOriginalAs<HWND(WINAPI*)()>("GetDesktopWindow")();
+}
+
+// The shell run by another account: a token opened for any other process
+// than this one reports another user (GetTokenInformation, TokenUser: "the
+// user associated with an access token"), a local account of another
+// computer's SID, never the one this process runs as.
+HANDLE g_otherProcessToken = nullptr;
+
+BOOL WINAPI AnswerOpenProcessToken(HANDLE process, DWORD desired, PHANDLE token)
+{
+    BOOL opened =
+        SeamOriginalAs<BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE)>("OpenProcessToken")(process, desired, token);
+    if (opened && GetProcessId(process) != GetCurrentProcessId()) {
+        g_otherProcessToken = *token;
+    }
+    return opened;
+}
+
+BOOL WINAPI AnswerTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS informationClass, LPVOID information,
+                                   DWORD length, PDWORD returnLength)
+{
+    using Call = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
+    if (token != g_otherProcessToken || informationClass != TokenUser) {
+        return SeamOriginalAs<Call>("GetTokenInformation")(token, informationClass, information, length,
+                                                           returnLength);
+    }
+    struct OtherUser {
+        TOKEN_USER user;
+        SID sid;
+        DWORD moreSubAuthorities[4];
+    };
+    *returnLength = sizeof(OtherUser);
+    if (length < sizeof(OtherUser)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    auto other = static_cast<OtherUser*>(information);
+    other->sid = SID{SID_REVISION, 5, SECURITY_NT_AUTHORITY, {SECURITY_NT_NON_UNIQUE}};
+    const DWORD rest[] = {1004336348, 1177238915, 682003330, 1001};
+    for (int i = 0; i < 4; ++i) {
+        other->moreSubAuthorities[i] = rest[i];
+    }
+    other->user.User.Sid = &other->sid;
+    other->user.User.Attributes = 0;
+    return TRUE;
+}
+
 void WINAPI FreeHeapCopy(PVOID memory)
 {
     HeapFree(GetProcessHeap(), 0, memory);
@@ -85,4 +140,17 @@ void InstallSessionQueryRefused()
 {
     SeamReplaceWith("WTSQuerySessionInformationW", &AnswerSessionQueryRefused);
     SeamReplaceWith("WTSFreeMemory", &FreeHeapCopy);
+}
+
+void InstallShellOfThisUser()
+{
+    SeamReplaceWith("GetShellWindow", &AnswerShellWindow);
+}
+
+void InstallShellOfAnotherUser()
+{
+    g_otherProcessToken = nullptr;
+    SeamReplaceWith("GetShellWindow", &AnswerShellWindow);
+    SeamReplaceWith("OpenProcessToken", &AnswerOpenProcessToken);
+    SeamReplaceWith("GetTokenInformation", &AnswerTokenInformation);
 }

@@ -9,3 +9,8 @@ void InstallSessionOfAnotherUser();
 
 // "session-query-refused": the session cannot be asked for its user.
 void InstallSessionQueryRefused();
+
+// "shell-of-this-user": the desktop has a shell, run by the account the
+// process runs as. "shell-of-another-user": its shell runs as someone else.
+void InstallShellOfThisUser();
+void InstallShellOfAnotherUser();

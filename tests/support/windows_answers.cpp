@@ -446,6 +446,8 @@ const Answer kCatalogue[] = {
     {"wow64-object-names", [] { SeamReplaceWith("NtQueryObject", &AnswerQueryObject); }},
     {"session-of-another-user", &InstallSessionOfAnotherUser},
     {"session-query-refused", &InstallSessionQueryRefused},
+    {"shell-of-this-user", &InstallShellOfThisUser},
+    {"shell-of-another-user", &InstallShellOfAnotherUser},
 };
 
 } // namespace

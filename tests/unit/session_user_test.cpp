@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "check/decision.h"
 #include "check/probes.h"
 #include "seam.h"
@@ -22,21 +25,26 @@ class SessionUserTest : public ::testing::Test {
 TEST_F(SessionUserTest, OnlyTheSessionsOwnUserMayBeAsked)
 {
     struct Case {
-        const char* answer; // null: the platform's own
+        std::vector<const char*> answers; // none: the platform's own
         bool sessionUser;
     };
     const Case cases[] = {
-        {nullptr, true},                    // the signed-in user, elevated or not
-        {"session-of-another-user", false}, // over-the-shoulder elevation, runas
-        {"session-query-refused", false},   // cannot be told: no guess
+        {{}, true},                           // the signed-in user, elevated or not
+        {{"session-of-another-user"}, false}, // over-the-shoulder elevation, runas
+        // The session cannot be asked: the desktop's shell tells instead.
+        {{"session-query-refused"}, false}, // no shell either (Wine has none): no guess
+        {{"session-query-refused", "shell-of-this-user"}, true},
+        {{"session-query-refused", "shell-of-another-user"}, false},
     };
     for (const Case& c : cases) {
         SeamRestoreAll();
-        if (c.answer != nullptr) {
-            ASSERT_TRUE(InstallWindowsAnswer(c.answer)) << c.answer;
+        std::string named;
+        for (const char* answer : c.answers) {
+            ASSERT_TRUE(InstallWindowsAnswer(answer)) << answer;
+            named += std::string(answer) + " ";
         }
         bool sessionUser = ProbeSessionUser();
-        EXPECT_EQ(sessionUser, c.sessionUser) << (c.answer ? c.answer : "the platform's answer");
+        EXPECT_EQ(sessionUser, c.sessionUser) << (named.empty() ? "the platform's answers" : named);
         // Nothing else holds the prompt back here: the account alone decides.
         EXPECT_EQ(ShouldPrompt(false, false, false, sessionUser), c.sessionUser);
     }
