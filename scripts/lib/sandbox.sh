@@ -53,7 +53,10 @@ require_test_sandbox() {
   fi
 }
 
-run_wine() { (cd "$FULLCHECK_SCRATCH" && exec wine "$@") </dev/null; }
+# exec, so that a run started in the background is Wine's own process.
+# sandbox_wine: how to start Wine (the demo's runs in German).
+sandbox_wine=(wine)
+run_wine() { (cd "$FULLCHECK_SCRATCH" && exec "${sandbox_wine[@]}" "$@") </dev/null; }
 
 # Wine's service processes and the desktop process start with the first
 # program and outlive it: started here, they hold no later program's output

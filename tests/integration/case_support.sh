@@ -90,7 +90,7 @@ register_other() {
 # test: a stale one would answer this case's box in its own way.
 end_stale_watchers() {
   local pid
-  for pid in $(prefix_processes "integration_user.exe watch "); do
+  for pid in $(prefix_processes "prompt_user.exe watch "); do
     kill -9 "$pid" 2>/dev/null
   done
   return 0
@@ -104,8 +104,7 @@ end_stale_watchers() {
 # left behind would answer the next box of another test.
 watch_for_box() {
   end_stale_watchers
-  (cd "$FULLCHECK_SCRATCH" && exec wine "$bin/integration_user.exe" watch "$seen_win" "$1" 90) \
-    </dev/null >/dev/null 2>&1 &
+  run_wine "$bin/prompt_user.exe" watch "$seen_win" "$1" 90 >/dev/null 2>&1 &
   watcher=$!
 }
 answer_box() {

@@ -86,7 +86,7 @@ run_case() {
   local first_phase=$!
   if [ "$how" != silent ]; then
     # "Do you want to remove it completely?"
-    run_wine "$bin/integration_user.exe" press yes 60 >/dev/null 2>&1 ||
+    run_wine "$bin/prompt_user.exe" press yes 60 >/dev/null 2>&1 ||
       fail "$case_name: the uninstaller asked nothing"
   fi
   if [ "$answer" != - ]; then
@@ -97,7 +97,7 @@ run_case() {
   # "... was removed", once the files are gone.
   if [ "$how" != silent ]; then
     echo "  answered after $((SECONDS - case_started)) s"
-    run_wine "$bin/integration_user.exe" press ok 90 >/dev/null 2>&1 ||
+    run_wine "$bin/prompt_user.exe" press ok 90 >/dev/null 2>&1 ||
       fail "$case_name: the uninstaller did not say it had finished"
   fi
   within 90 gone "$instdir" || fail "$case_name: the installation folder is still there after 90 s"

@@ -355,7 +355,7 @@ TEST_F(Faults, AHostStillWritingIntoTheDataFolder)
     const std::wstring work = WorkFolder();
     const std::wstring stopFile = work + L"\\writer-stop";
     const std::wstring reportFile = work + L"\\writer-report.txt";
-    const std::wstring writer = ProgramFolder() + L"\\busy_writer.exe";
+    const std::wstring writer = ProgramFolder() + L"\\entry_holder.exe";
     ASSERT_TRUE(Exists(writer));
     const int kRounds = 6;
     int everythingWent = 0;
@@ -379,8 +379,8 @@ TEST_F(Faults, AHostStillWritingIntoTheDataFolder)
 
         PROCESS_INFORMATION process = {};
         ASSERT_TRUE(StartProgram(writer,
-                                 L" \"" + dataFolder_ + L"\" \"" + stopFile + L"\" \"" + reportFile + L"\"" +
-                                     (rotate ? L" rotate" : L""),
+                                 L" --write \"" + dataFolder_ + L"\" \"" + stopFile + L"\" \"" + reportFile +
+                                     L"\"" + (rotate ? L" rotate" : L""),
                                  process));
         DWORD waited = GetTickCount();
         while (!Exists(dataFolder_ + L"\\Protokolle\\log-20.txt") && GetTickCount() - waited < 10000) {

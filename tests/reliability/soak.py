@@ -15,17 +15,17 @@ the prompt may show.
 The registry is written and the program run by soak_runner.exe (one Wine
 process for all runs); the disk is set up and checked from the Linux side.
 
-    soak.py --sandbox BUILD/sandbox --runner BUILD/bin/soak_runner.exe [--runs N] [--seed S]
+    soak.py BUILD/sandbox [--runs N] [--seed S] BUILD/bin/soak_runner.exe
+
+(the order of fullcheck_run_through: CTest runs soak_runner through it).
 
 FULLCHECK_SOAK_RUNS and FULLCHECK_SOAK_SEED in the environment override
 --runs and --seed. Needs DISPLAY (a virtual one will do).
 """
 
 import argparse
-import hashlib
 import json
 import os
-import pwd
 import random
 import select
 import shutil
@@ -35,7 +35,8 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.realpath(__file__))
-WINE_RUN = os.path.join(HERE, "..", "..", "scripts", "wine-run")
+sys.path.insert(0, os.path.join(HERE, "..", "..", "scripts", "lib"))
+import sandbox  # noqa: E402  (the sandbox library's Python side)
 
 ACCOUNT_NAME = "Meine Konten.mqd"
 CANARY_TEXT = b"throw-away canary\n"
@@ -62,16 +63,16 @@ def utf16(text, terminated=True):
 class Sandbox:
     """The sandbox's folders, seen from Linux, and their Windows names."""
 
-    def __init__(self, sandbox):
-        self.root = os.path.realpath(sandbox)
-        self.drive_c = os.path.join(self.root, "prefix", "drive_c")
-        self.scratch = os.path.join(self.root, "scratch")
-        self.home = os.path.join(self.root, "home")
+    def __init__(self, path):
+        self.prefix = sandbox.Sandbox(path, require_test_sandbox="soak")
+        self.root = self.prefix.root
+        self.drive_c = self.prefix.drive_c
+        self.scratch = self.prefix.scratch
+        self.home = self.prefix.home
         self.offdrive = os.path.join(self.root, "soak-offdrive")
-        user = pwd.getpwuid(os.getuid()).pw_name
-        self.profile = os.path.join(self.drive_c, "users", user)
-        self.roaming = os.path.join(self.profile, "AppData", "Roaming")
-        self.documents = os.path.join(self.profile, "Documents")
+        self.profile = self.prefix.profile
+        self.roaming = self.prefix.roaming
+        self.documents = self.prefix.documents
         self.corvanta = os.path.join(self.roaming, "Corvanta")
         self.data = os.path.join(self.corvanta, "CorvantaMarbelQuint")
         self.account = os.path.join(self.documents, ACCOUNT_NAME)
@@ -81,8 +82,6 @@ class Sandbox:
         long_name = "u" * (130 - len("C:\\soak\\Programme\\") - 4) + ".exe"
         self.long_uninstaller = os.path.join(self.area, "Programme", long_name)
         self.roots = {"C:": self.drive_c, "T:": self.scratch, "home:": self.home, "offdrive:": self.offdrive}
-        if os.path.basename(self.root) != "sandbox" or not os.path.isdir(self.profile):
-            raise SystemExit("soak: %s is no sandbox with a profile folder" % sandbox)
 
     def windows(self, path):
         """The Windows name of a path on drive C:."""
@@ -396,14 +395,16 @@ def make_links(rng, box, s, folders):
         "parent": "..",
         "documents": box.documents,
     }
+    table = []
     for kind in s.links:
         folder = rng.choice(folders)
         link = os.path.join(folder, "Verkn\u00fcpfung %s" % kind)
         if kind == "file inside":
             write(os.path.join(folder, "Ziel innen.txt"), b"inside\n")
-            os.symlink("Ziel innen.txt", link)
+            table.append((link, "Ziel innen.txt"))
         else:
-            os.symlink(targets[kind], link)
+            table.append((link, targets[kind]))
+    sandbox.make_links(table)
 
 
 def build_disk(rng, box, s):
@@ -435,56 +436,11 @@ def build_disk(rng, box, s):
 
 # ---- Snapshots -------------------------------------------------------------------
 
-class Snapshotter:
-    """Every entry under the roots: kind, size and content hash (files), link
-    text (links). Hashes are kept by (device, inode, size, mtime)."""
-
-    def __init__(self, box):
-        self.box = box
-        self.cache = {}
-
-    def digest(self, path, st):
-        key = (st.st_dev, st.st_ino, st.st_size, st.st_mtime_ns)
-        value = self.cache.get(key)
-        if value is None:
-            h = hashlib.blake2b(digest_size=16)
-            with open(path, "rb") as f:
-                for block in iter(lambda: f.read(1 << 20), b""):
-                    h.update(block)
-            value = h.hexdigest()
-            self.cache[key] = value
-        return value
-
-    def take(self):
-        entries = {}
-        for label, root in self.box.roots.items():
-            if not os.path.isdir(root):
-                continue
-            stack = [root]
-            while stack:
-                folder = stack.pop()
-                try:
-                    items = list(os.scandir(folder))
-                except OSError:
-                    continue
-                for item in items:
-                    key = label + "/" + os.path.relpath(item.path, root)
-                    st = item.stat(follow_symlinks=False)
-                    if stat.S_ISLNK(st.st_mode):
-                        entries[key] = ("l", os.readlink(item.path))
-                    elif stat.S_ISDIR(st.st_mode):
-                        entries[key] = ("d",)
-                        stack.append(item.path)
-                    else:
-                        entries[key] = ("f", st.st_size, self.digest(item.path, st))
-        return entries
-
-
 # ---- The Windows side -----------------------------------------------------------
 
 class Runner:
-    def __init__(self, sandbox, runner):
-        self.process = subprocess.Popen([WINE_RUN, sandbox, runner], stdin=subprocess.PIPE,
+    def __init__(self, box, runner):
+        self.process = subprocess.Popen(box.prefix.command(runner), stdin=subprocess.PIPE,
                                         stdout=subprocess.PIPE, bufsize=0)
 
     def ask(self, line, timeout=90):
@@ -624,11 +580,11 @@ def describe(s):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--sandbox", required=True)
-    parser.add_argument("--runner", required=True)
+    parser.add_argument("sandbox")
     parser.add_argument("--runs", type=int, default=30)
     parser.add_argument("--seed", type=int, default=20261208)
     parser.add_argument("--verbose", action="store_true")
+    parser.add_argument("runner")
     args = parser.parse_args()
     runs = int(os.environ.get("FULLCHECK_SOAK_RUNS", args.runs))
     verbose = args.verbose or bool(os.environ.get("FULLCHECK_SOAK_VERBOSE"))
@@ -638,7 +594,7 @@ def main():
 
     box = Sandbox(args.sandbox)
     rng = random.Random(seed)
-    snapshots = Snapshotter(box)
+    snapshots = sandbox.Digests(box.roots)
     # What the neighbours bring that was not there, to be taken away at the end.
     made_here = []
     for name in NEIGHBOURS:
@@ -646,7 +602,7 @@ def main():
         while path not in (box.roaming, box.documents) and not os.path.lexists(path):
             made_here.append(path)
             path = os.path.dirname(path)
-    runner = Runner(box.root, os.path.realpath(args.runner))
+    runner = Runner(box, os.path.realpath(args.runner))
     figures = dict(runs=0, prompts=0, expected_prompts=0, yes=0, deletion_runs=0, files_deleted=0,
                    files_checked=0, entries_checked=0, violations=0, violating_runs=0, differences=0,
                    box_stayed=0, wrong_tail=0)

@@ -1,11 +1,11 @@
 // A program that holds entries as another program on the user's machine
-// would: its current folder (the folder it was started in, held open without
-// delete sharing, as Windows and Wine hold a current folder) and the files
-// named on its command line, open for reading and writing, sharing neither
-// deletion nor renaming.
+// would, in one of two ways.
 //
 //   entry_holder.exe [--in FOLDER] [--release EVENT MS] [--share-delete] [FILE...]
 //
+// Holds its current folder (the folder it was started in, held open without
+// delete sharing, as Windows and Wine hold a current folder) and the files
+// named, open for reading and writing, sharing neither deletion nor renaming.
 // --in makes FOLDER its current folder, trying for up to 15 s: a test that
 // probes whether the folder is held yet may hold it for a moment itself.
 // Without --release it holds everything until it is ended. With it, it waits
@@ -13,19 +13,32 @@
 // and ends. With --share-delete the files that follow are opened sharing
 // deletion (as a virus scanner does): their deletion is pending until they
 // are closed. Exit code 0, or 2 when a file cannot be opened.
+//
+//   entry_holder.exe --write FOLDER STOP-FILE REPORT-FILE [rotate]
+//
+// A host application that has not closed yet and keeps writing its data:
+// round after round it creates FOLDER\live-N.tmp and
+// FOLDER\Protokolle\log-N.txt (1 KiB each, closed at once); with "rotate" it
+// also deletes its own live-(N-3).tmp again, as a program rotating its
+// temporary files does. It never creates a folder. It stops when STOP-FILE
+// exists and then writes REPORT-FILE:
+//   rounds R created C failed F removed D
+// Until the first round has created both files it writes nothing else, so
+// the caller can wait for the churn by looking for log-1.txt.
 #include <windows.h>
 
 #include <shellapi.h>
+#include <stdio.h>
 
+#include <string>
 #include <vector>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+#include "test_tree.h"
+
+namespace {
+
+int HoldEntries(int argc, LPWSTR* argv)
 {
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (argv == nullptr) {
-        return 2;
-    }
     HANDLE release = nullptr;
     DWORD releaseDelayMs = 0;
     std::vector<HANDLE> held;
@@ -55,7 +68,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         }
         held.push_back(file);
     }
-    LocalFree(argv);
     if (release == nullptr) {
         Sleep(INFINITE);
     }
@@ -66,4 +78,68 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     }
     CloseHandle(release);
     return 0;
+}
+
+bool WriteKibibyte(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    char block[1024];
+    FillMemory(block, sizeof(block), 'w');
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, block, sizeof(block), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == sizeof(block);
+}
+
+int KeepWriting(const std::wstring& folder, const std::wstring& stopFile, const std::wstring& reportFile,
+                bool rotate)
+{
+    unsigned long rounds = 0, created = 0, failed = 0, removed = 0;
+    while (!Exists(stopFile)) {
+        ++rounds;
+        std::wstring number = std::to_wstring(rounds);
+        const std::wstring files[] = {folder + L"\\live-" + number + L".tmp",
+                                      folder + L"\\Protokolle\\log-" + number + L".txt"};
+        for (const std::wstring& file : files) {
+            WriteKibibyte(file) ? ++created : ++failed;
+        }
+        if (rotate && rounds > 3 &&
+            DeleteFileW((folder + L"\\live-" + std::to_wstring(rounds - 3) + L".tmp").c_str())) {
+            ++removed;
+        }
+        Sleep(2);
+    }
+
+    FILE* report = _wfopen(reportFile.c_str(), L"w");
+    if (report == nullptr) {
+        return 3;
+    }
+    fprintf(report, "rounds %lu created %lu failed %lu removed %lu\n", rounds, created, failed, removed);
+    fclose(report);
+    return 0;
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argv == nullptr) {
+        return 2;
+    }
+    int status = 2;
+    if (argc >= 2 && lstrcmpW(argv[1], L"--write") == 0) {
+        if (argc == 5 || argc == 6) {
+            status = KeepWriting(argv[2], argv[3], argv[4], argc == 6 && lstrcmpW(argv[5], L"rotate") == 0);
+        }
+    } else {
+        status = HoldEntries(argc, argv);
+    }
+    LocalFree(argv);
+    return status;
 }

@@ -53,6 +53,8 @@
 #include "check/prompt.h"
 #include "check/removal_steps.h"
 #include "platform/late_bound.h"
+#include "test_tree.h"
+#include "text.h"
 
 namespace {
 
@@ -116,15 +118,6 @@ double MillisecondsBetween(const LARGE_INTEGER& from, const LARGE_INTEGER& to)
            static_cast<double>(frequency.QuadPart);
 }
 
-std::string Narrow(const std::wstring& text)
-{
-    std::string out;
-    for (WCHAR c : text) {
-        out += c < 0x80 ? static_cast<char>(c) : '?';
-    }
-    return out;
-}
-
 std::wstring FolderOfThisProgram()
 {
     WCHAR path[MAX_PATH] = {};
@@ -150,51 +143,8 @@ bool FindPlaces(Places& places)
     return true;
 }
 
-bool Exists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Removes what a run left behind. Links are removed as links, never followed.
-bool RemoveTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (lstrcmpW(entry.cFileName, L".") == 0 || lstrcmpW(entry.cFileName, L"..") == 0) {
-                continue;
-            }
-            std::wstring path = folder + L"\\" + entry.cFileName;
-            bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            bool isLink = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-            if (isFolder && !isLink) {
-                RemoveTree(path);
-            } else if (isFolder) {
-                RemoveDirectoryW(path.c_str());
-            } else {
-                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(path.c_str());
-            }
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
-    }
-    return RemoveDirectoryW(folder.c_str()) != FALSE || !Exists(folder);
-}
-
-bool WriteSmallFile(const std::wstring& path)
-{
-    static const char kContent[] = "throw-away benchmark data: this file only has to exist.\r\n";
-    HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, kContent, sizeof(kContent) - 1, &written, nullptr);
-    CloseHandle(file);
-    return ok && written == sizeof(kContent) - 1;
-}
+// What every seeded file holds.
+const char kFileContent[] = "throw-away benchmark data: this file only has to exist.\r\n";
 
 // The data folder with `folders` folders in chains of kChainDepth, each
 // nested in the one before, and `files` files spread evenly over them.
@@ -223,7 +173,7 @@ bool SeedTree(const std::wstring& root, int files, int folders)
         WCHAR name[32];
         wsprintfW(name, L"\\file%06d.dat", i);
         const std::wstring& folder = tree.empty() ? root : tree[i % tree.size()];
-        if (!WriteSmallFile(folder + name)) {
+        if (!WriteTextFile(folder + name, kFileContent)) {
             return false;
         }
     }
@@ -355,7 +305,8 @@ double TimeToPrompt(const Program& program, DWORD pollMs)
 // beside it. False, with an error line, when any of that fails.
 bool PrepareTree(const Places& places, int files, int folders, const char* measure, const char* label)
 {
-    if (Exists(places.dataFolder) && !RemoveTree(places.dataFolder)) {
+    RemoveTree(places.dataFolder);
+    if (Exists(places.dataFolder)) {
         std::printf("error\t%s\t%s\tcannot clear the data folder before the run\n", measure, label);
         return false;
     }
@@ -363,7 +314,7 @@ bool PrepareTree(const Places& places, int files, int folders, const char* measu
     LARGE_INTEGER seedEnd;
     QueryPerformanceCounter(&seedStart);
     if (!SeedTree(places.dataFolder, files, folders) ||
-        (!Exists(places.neighbour) && !WriteSmallFile(places.neighbour))) {
+        (!Exists(places.neighbour) && !WriteTextFile(places.neighbour, kFileContent))) {
         std::printf("error\t%s\t%s\tcannot seed the data folder\n", measure, label);
         return false;
     }
@@ -531,7 +482,7 @@ std::wstring SeedDeepFolder(const Places& places, int files, int depth, const ch
     for (int i = 0; i < files; ++i) {
         WCHAR name[32];
         wsprintfW(name, L"\\file%06d.dat", i);
-        if (!WriteSmallFile(folder + name)) {
+        if (!WriteTextFile(folder + name, kFileContent)) {
             return std::wstring();
         }
     }
