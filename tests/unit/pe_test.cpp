@@ -410,6 +410,7 @@ TEST_F(ExecutableFile, ImportsNoCallNewerThanWindows2000)
           "LoadLibraryW",
           "LocalFree",
           "MultiByteToWideChar",
+          "OpenProcess",
           "QueryPerformanceCounter",
           "ReadFile",
           "ReleaseSemaphore",
