@@ -35,6 +35,7 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.realpath(__file__))
+sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.join(HERE, "..", "..", "scripts", "lib"))
 import sandbox  # noqa: E402  (the sandbox library's Python side)
 

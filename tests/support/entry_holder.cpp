@@ -27,42 +27,41 @@
 // the caller can wait for the churn by looking for log-1.txt.
 #include <windows.h>
 
-#include <shellapi.h>
 #include <stdio.h>
 
 #include <string>
 #include <vector>
 
-#include "test_tree.h"
+#include "text.h"
 
 namespace {
 
-int HoldEntries(int argc, LPWSTR* argv)
+int HoldEntries(const std::vector<std::wstring>& args)
 {
     HANDLE release = nullptr;
     DWORD releaseDelayMs = 0;
     std::vector<HANDLE> held;
     DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-    for (int i = 1; i < argc; ++i) {
-        if (lstrcmpW(argv[i], L"--in") == 0 && i + 1 < argc) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == L"--in" && i + 1 < args.size()) {
             ++i;
-            for (int tries = 0; !SetCurrentDirectoryW(argv[i]) && tries < 1500; ++tries) {
+            for (int tries = 0; !SetCurrentDirectoryW(args[i].c_str()) && tries < 1500; ++tries) {
                 Sleep(10);
             }
             continue;
         }
-        if (lstrcmpW(argv[i], L"--share-delete") == 0) {
+        if (args[i] == L"--share-delete") {
             share |= FILE_SHARE_DELETE;
             continue;
         }
-        if (lstrcmpW(argv[i], L"--release") == 0 && i + 2 < argc) {
-            release = OpenEventW(SYNCHRONIZE, FALSE, argv[i + 1]);
-            releaseDelayMs = static_cast<DWORD>(_wtoi(argv[i + 2]));
+        if (args[i] == L"--release" && i + 2 < args.size()) {
+            release = OpenEventW(SYNCHRONIZE, FALSE, args[i + 1].c_str());
+            releaseDelayMs = static_cast<DWORD>(_wtoi(args[i + 2].c_str()));
             i += 2;
             continue;
         }
-        HANDLE file = CreateFileW(argv[i], GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file = CreateFileW(args[i].c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             return 2;
         }
@@ -99,7 +98,8 @@ int KeepWriting(const std::wstring& folder, const std::wstring& stopFile, const 
                 bool rotate)
 {
     unsigned long rounds = 0, created = 0, failed = 0, removed = 0;
-    while (!Exists(stopFile)) {
+    // Kept to kernel32, like the holding: no user32 in a holder's process.
+    while (GetFileAttributesW(stopFile.c_str()) == INVALID_FILE_ATTRIBUTES) {
         ++rounds;
         std::wstring number = std::to_wstring(rounds);
         const std::wstring files[] = {folder + L"\\live-" + number + L".tmp",
@@ -127,19 +127,12 @@ int KeepWriting(const std::wstring& folder, const std::wstring& stopFile, const 
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (argv == nullptr) {
-        return 2;
-    }
-    int status = 2;
-    if (argc >= 2 && lstrcmpW(argv[1], L"--write") == 0) {
-        if (argc == 5 || argc == 6) {
-            status = KeepWriting(argv[2], argv[3], argv[4], argc == 6 && lstrcmpW(argv[5], L"rotate") == 0);
+    std::vector<std::wstring> args = CommandArguments();
+    if (!args.empty() && args[0] == L"--write") {
+        if (args.size() != 4 && args.size() != 5) {
+            return 2;
         }
-    } else {
-        status = HoldEntries(argc, argv);
+        return KeepWriting(args[1], args[2], args[3], args.size() == 5 && args[4] == L"rotate");
     }
-    LocalFree(argv);
-    return status;
+    return HoldEntries(args);
 }

@@ -25,8 +25,6 @@
 // their ids, and the icon.
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <string>
 #include <vector>
 
@@ -185,13 +183,7 @@ DWORD Seconds(const std::wstring& text)
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (argv == nullptr) {
-        return 2;
-    }
-    std::vector<std::wstring> args(argv + 1, argv + argc);
-    LocalFree(argv);
+    std::vector<std::wstring> args = CommandArguments();
     if (args.size() < 2) {
         return 2;
     }

@@ -1,6 +1,20 @@
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include "text.h"
+
+std::vector<std::wstring> CommandArguments()
+{
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argv == nullptr) {
+        return {};
+    }
+    std::vector<std::wstring> args(argv + 1, argv + argc);
+    LocalFree(argv);
+    return args;
+}
 
 std::string Narrow(const std::wstring& text)
 {

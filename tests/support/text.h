@@ -9,6 +9,10 @@
 // text as UTF-8; empty when it cannot be converted.
 std::string Narrow(const std::wstring& text);
 
+// This program's command-line arguments, its own name left out; empty when
+// the command line cannot be split.
+std::vector<std::wstring> CommandArguments();
+
 // UTF-8 text as UTF-16; empty when it cannot be converted.
 std::wstring Widen(const std::string& text);
 
