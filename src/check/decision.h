@@ -5,6 +5,7 @@
 // "askfulluninstallation" (byte for byte, case-sensitive).
 bool IsFullUninstallRequest(int argc, char** argv);
 
-// True when no installation is left and no replacement or update process is
-// active: only then may the user be asked.
-bool ShouldPrompt(bool installed, bool dwValue, bool dwValue2);
+// True when no installation is left, no replacement or update process is
+// active and the check runs as the user signed in at its session: only then
+// may the user be asked.
+bool ShouldPrompt(bool installed, bool dwValue, bool dwValue2, bool sessionUser);

@@ -41,8 +41,9 @@ int main(int argc, char** argv)
     bool dwValue = false;
     bool dwValue2 = false;
     ReadActivityFlags(dwValue, dwValue2);
+    bool sessionUser = ProbeSessionUser();
 
-    if (ShouldPrompt(installed, dwValue, dwValue2) && AskFullUninstallation()) {
+    if (ShouldPrompt(installed, dwValue, dwValue2, sessionUser) && AskFullUninstallation()) {
         RemoveUserData();
     }
     return 0;

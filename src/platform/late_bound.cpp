@@ -194,6 +194,18 @@ BOOL GetUserObjectInformationW(HANDLE object, int index, PVOID information, DWOR
     return call ? call(object, index, information, length, lengthNeeded) : NotFound(FALSE);
 }
 
+HWND GetShellWindow()
+{
+    auto call = LookUp<decltype(&::GetShellWindow)>(L"user32.dll", "GetShellWindow");
+    return call ? call() : NotFound(static_cast<HWND>(nullptr));
+}
+
+DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId)
+{
+    auto call = LookUp<decltype(&::GetWindowThreadProcessId)>(L"user32.dll", "GetWindowThreadProcessId");
+    return call ? call(window, processId) : NotFound(0ul);
+}
+
 LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, PHKEY result)
 {
     auto call = LookUp<decltype(&::RegOpenKeyExW)>(L"advapi32.dll", "RegOpenKeyExW");
@@ -239,6 +251,48 @@ LONG RegCloseKey(HKEY key)
 {
     auto call = LookUp<decltype(&::RegCloseKey)>(L"advapi32.dll", "RegCloseKey");
     return call ? call(key) : kProcNotFound;
+}
+
+BOOL OpenProcessToken(HANDLE process, DWORD desired, PHANDLE token)
+{
+    auto call = LookUp<decltype(&::OpenProcessToken)>(L"advapi32.dll", "OpenProcessToken");
+    return call ? call(process, desired, token) : NotFound(FALSE);
+}
+
+BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS informationClass, LPVOID information,
+                         DWORD length, PDWORD returnLength)
+{
+    auto call = LookUp<decltype(&::GetTokenInformation)>(L"advapi32.dll", "GetTokenInformation");
+    return call ? call(token, informationClass, information, length, returnLength) : NotFound(FALSE);
+}
+
+BOOL LookupAccountSidW(LPCWSTR systemName, PSID sid, LPWSTR name, LPDWORD nameUnits, LPWSTR domain,
+                       LPDWORD domainUnits, PSID_NAME_USE use)
+{
+    auto call = LookUp<decltype(&::LookupAccountSidW)>(L"advapi32.dll", "LookupAccountSidW");
+    return call ? call(systemName, sid, name, nameUnits, domain, domainUnits, use) : NotFound(FALSE);
+}
+
+BOOL EqualSid(PSID sid1, PSID sid2)
+{
+    auto call = LookUp<decltype(&::EqualSid)>(L"advapi32.dll", "EqualSid");
+    return call ? call(sid1, sid2) : NotFound(FALSE);
+}
+
+BOOL WTSQuerySessionInformationW(HANDLE server, DWORD sessionId, WTS_INFO_CLASS infoClass, LPWSTR* buffer,
+                                 DWORD* bytesReturned)
+{
+    auto call =
+        LookUp<decltype(&::WTSQuerySessionInformationW)>(L"wtsapi32.dll", "WTSQuerySessionInformationW");
+    return call ? call(server, sessionId, infoClass, buffer, bytesReturned) : NotFound(FALSE);
+}
+
+void WTSFreeMemory(PVOID memory)
+{
+    auto call = LookUp<decltype(&::WTSFreeMemory)>(L"wtsapi32.dll", "WTSFreeMemory");
+    if (call) {
+        call(memory);
+    }
 }
 
 } // namespace late

@@ -14,6 +14,7 @@
 
 #include <shlobj.h>
 #include <winternl.h>
+#include <wtsapi32.h>
 
 namespace late {
 
@@ -52,6 +53,8 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 HWINSTA GetProcessWindowStation();
 BOOL GetUserObjectInformationW(HANDLE object, int index, PVOID information, DWORD length,
                                LPDWORD lengthNeeded);
+HWND GetShellWindow();
+DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
 
 // advapi32. Missing: ERROR_PROC_NOT_FOUND, nothing opened, read or written.
 LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, PHKEY result);
@@ -64,5 +67,21 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameUnits, LPDWOR
 LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameUnits, LPDWORD reserved, LPDWORD type,
                    LPBYTE data, LPDWORD size);
 LONG RegCloseKey(HKEY key);
+
+// advapi32, the process's own account. Missing: FALSE with
+// ERROR_PROC_NOT_FOUND as the last error, nothing opened or written.
+BOOL OpenProcessToken(HANDLE process, DWORD desired, PHANDLE token);
+BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS informationClass, LPVOID information,
+                         DWORD length, PDWORD returnLength);
+BOOL LookupAccountSidW(LPCWSTR systemName, PSID sid, LPWSTR name, LPDWORD nameUnits, LPWSTR domain,
+                       LPDWORD domainUnits, PSID_NAME_USE use);
+BOOL EqualSid(PSID sid1, PSID sid2);
+
+// wtsapi32, the user signed in at a session. Missing: FALSE with
+// ERROR_PROC_NOT_FOUND as the last error and no buffer handed out; a
+// missing WTSFreeMemory frees nothing (there is nothing it could free).
+BOOL WTSQuerySessionInformationW(HANDLE server, DWORD sessionId, WTS_INFO_CLASS infoClass, LPWSTR* buffer,
+                                 DWORD* bytesReturned);
+void WTSFreeMemory(PVOID memory);
 
 } // namespace late

@@ -15,8 +15,10 @@
 # came from the check in that folder, and that the data's neighbours stay.
 . "$(dirname "$0")/case_support.sh" "$1" "$2" fullcheck-inno
 compiler=$3/node_modules/innosetup/bin
-instdir_win="$area_win\\Marbel-Quint"
-instdir=$area/Marbel-Quint
+# The sample's default folder, under Program Files, where only
+# administrators can change the check that the elevated uninstall starts.
+instdir_win='C:\Program Files (x86)\Corvanta\Marbel-Quint'
+instdir="$WINEPREFIX/drive_c/Program Files (x86)/Corvanta/Marbel-Quint"
 own_key="$uninstall_keys\\{6F1C2A90-3B7E-4D15-8A26-C0E9B4D7F312}_is1"
 
 if [ ! -f "$compiler/ISCC.exe" ]; then
@@ -26,6 +28,8 @@ fi
 
 clean_up_inno() {
   clean_up
+  rm -rf -- "$instdir"
+  rmdir -- "$(dirname "$instdir")" 2>/dev/null || true
   reg32 delete "$own_key" /f
 }
 trap clean_up_inno EXIT
@@ -67,7 +71,7 @@ run_case() {
   local before=$failures case_started=$SECONDS
   echo "---- $case_name: uninstalled $how, answer $answer"
   seed_data
-  if ! run_wine "$area_win\\MarbelQuintSetup.exe" /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$instdir_win" \
+  if ! run_wine "$area_win\\MarbelQuintSetup.exe" /VERYSILENT /SUPPRESSMSGBOXES \
       >/dev/null 2>&1 || [ ! -f "$instdir/unins000.exe" ] || [ ! -f "$instdir/FullUninstallCheck.exe" ]; then
     fail "$case_name: the installer did not install"
     return

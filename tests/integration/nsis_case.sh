@@ -15,12 +15,19 @@
 # installation folder, and that the data's neighbours stay. All data are
 # throw-away files made here, inside the sandbox.
 . "$(dirname "$0")/case_support.sh" "$1" "$2" fullcheck-nsis
-instdir_win="$area_win\\Marbel-Quint"
-instdir=$area/Marbel-Quint
+# The sample's default folder, under Program Files, where only
+# administrators can change the check that the elevated uninstall starts;
+# the runs in place use a folder without blanks, as NSIS takes _?= only
+# unquoted and Wine quotes every argument that holds a blank.
+default_instdir_win='C:\Program Files (x86)\Corvanta\Marbel-Quint'
+default_instdir="$WINEPREFIX/drive_c/Program Files (x86)/Corvanta/Marbel-Quint"
+instdir_win=$default_instdir_win instdir=$default_instdir
 own_key="$uninstall_keys\\{6F1C2A90-3B7E-4D15-8A26-C0E9B4D7F312}"
 
 clean_up_nsis() {
   clean_up
+  rm -rf -- "$default_instdir"
+  rmdir -- "$(dirname "$default_instdir")" 2>/dev/null || true
   rm -rf -- "$profile"/AppData/Local/Temp/~nsu*.tmp
   reg32 delete "$own_key" /f
 }
@@ -66,8 +73,15 @@ run_case() {
   local before=$failures case_started=$SECONDS
   echo "---- $case_name: $build build, uninstalled $how, answer $answer"
   seed_data
+  local folder=()
+  if [ "$how" = panel ]; then
+    instdir_win=$default_instdir_win instdir=$default_instdir
+  else
+    instdir_win="$area_win\\Marbel-Quint" instdir=$area/Marbel-Quint
+    folder=("/D=$instdir_win")
+  fi
   rm -rf -- "$instdir" "$area/run"
-  if ! run_wine "$area_win\\setup-$build.exe" /S "/D=$instdir_win" >/dev/null 2>"$area/install.err" ||
+  if ! run_wine "$area_win\\setup-$build.exe" /S "${folder[@]}" >/dev/null 2>"$area/install.err" ||
      [ ! -f "$instdir/Uninstall.exe" ] || [ ! -f "$instdir/FullUninstallCheck.exe" ]; then
     skip_where_fixed_base_cannot_load
     fail "$case_name: the installer did not install"

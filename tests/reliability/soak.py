@@ -110,6 +110,8 @@ class Sandbox:
             return None
         else:
             root, parts = self.scratch, text.split("\\")
+        # Windows drops the blanks and dots that end a path's last name.
+        parts[-1] = parts[-1].rstrip(" .") or parts[-1]
         path = root
         for part in parts:
             if part in ("", "."):
@@ -143,9 +145,9 @@ class Sandbox:
 # ---- Registry shapes ---------------------------------------------------------
 
 def stored_text(data):
-    """The text the program reads from a value stored as data: nothing when
-    it exceeds the reader's 260 bytes, else the units up to the first zero."""
-    if data is None or len(data) > 260:
+    """The text the program reads from an uninstall entry stored as data,
+    whatever its length: the units up to the first zero."""
+    if data is None:
         return ""
     if len(data) % 2:
         data = data + b"\0"

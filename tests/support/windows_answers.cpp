@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "account_answers.h"
 #include "held_answers.h"
 #include "seam.h"
 
@@ -504,6 +505,10 @@ const Answer kCatalogue[] = {
      [] { g_answers.exDisposition = ExDisposition::WithoutIgnoreReadOnly; }},
     {"ex-disposition-refused", [] { g_answers.exDisposition = ExDisposition::Refused; }},
     {"wow64-object-names", [] { SeamReplaceWith("NtQueryObject", &AnswerQueryObject); }},
+    {"session-of-another-user", &InstallSessionOfAnotherUser},
+    {"session-query-refused", &InstallSessionQueryRefused},
+    {"shell-of-this-user", &InstallShellOfThisUser},
+    {"shell-of-another-user", &InstallShellOfAnotherUser},
 };
 
 } // namespace

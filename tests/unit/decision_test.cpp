@@ -30,11 +30,12 @@ TEST(ArgumentGate, AcceptsOnlyTheExactSingleArgument)
     }
 }
 
-TEST(Decision, PromptsOnlyWhenNothingIsInstalledOrActive)
+TEST(Decision, PromptsOnlyWhenNothingIsInstalledOrActiveAndTheSessionsUserRuns)
 {
-    for (int bits = 0; bits < 8; ++bits) {
-        bool installed = bits & 1, dwValue = bits & 2, dwValue2 = bits & 4;
-        EXPECT_EQ(ShouldPrompt(installed, dwValue, dwValue2), bits == 0) << installed << dwValue << dwValue2;
+    for (int bits = 0; bits < 16; ++bits) {
+        bool installed = bits & 1, dwValue = bits & 2, dwValue2 = bits & 4, sessionUser = bits & 8;
+        EXPECT_EQ(ShouldPrompt(installed, dwValue, dwValue2, sessionUser), bits == 8)
+            << installed << dwValue << dwValue2 << sessionUser;
     }
 }
 

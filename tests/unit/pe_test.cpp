@@ -411,6 +411,7 @@ TEST_F(ExecutableFile, ImportsNoCallNewerThanWindows2000)
           "LoadLibraryW",
           "LocalFree",
           "MultiByteToWideChar",
+          "OpenProcess",
           "QueryPerformanceCounter",
           "ReadFile",
           "ReleaseSemaphore",

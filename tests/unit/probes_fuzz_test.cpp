@@ -92,8 +92,9 @@ class ValueGenerator {
     std::vector<std::wstring> paths_;
 };
 
-// What the rules say, for a value that fits the 260-byte capacity or is
-// absent; a value that does not fit leaves the preset (Wine copies nothing).
+// What the rules say for an activity value, which fits the 260-byte capacity
+// or is absent; one that does not fit leaves the preset (Wine copies
+// nothing).
 bool ExpectedActivityFlag(const StoredValue& value)
 {
     WCHAR first = L'0';
@@ -104,9 +105,10 @@ bool ExpectedActivityFlag(const StoredValue& value)
     return (first & 0xFF) != 0x30;
 }
 
+// An uninstall entry is read whatever its length.
 bool ExpectedRowCounts(const StoredValue& value)
 {
-    if (!value.present || value.bytes.size() > 260) {
+    if (!value.present) {
         return false;
     }
     std::wstring text(reinterpret_cast<const WCHAR*>(value.bytes.data()), value.bytes.size() / sizeof(WCHAR));
@@ -135,8 +137,11 @@ TEST(ProbesFuzz, RandomRegistryContentsGiveTheRulesOutcome)
     ASSERT_FALSE(temp.empty());
     const std::wstring existing = temp + L"fuzz-uninstaller.exe";
     ASSERT_TRUE(WriteTextFile(existing, ""));
+    // Over 260 bytes as a value: a deep installation folder.
+    const std::wstring deep = temp + std::wstring(180, L'd') + L".exe";
+    ASSERT_TRUE(WriteTextFile(deep, ""));
     // canary.txt is relative to the current folder, the scratch drive.
-    ValueGenerator generate(20261208, {existing, temp + L"missing-uninstaller.exe", L"canary.txt",
+    ValueGenerator generate(20261208, {existing, deep, temp + L"missing-uninstaller.exe", L"canary.txt",
                                        L"missing.exe", temp, temp + L"fuzz-uninstaller.ex\u0130"});
 
     size_t installedCount = 0, activeCount = 0, oversized = 0;
@@ -172,6 +177,7 @@ TEST(ProbesFuzz, RandomRegistryContentsGiveTheRulesOutcome)
     }
     ClearHostKeys();
     DeleteFileW(existing.c_str());
+    DeleteFileW(deep.c_str());
     DWORD elapsed = GetTickCount() - started;
     RecordProperty("combinations", static_cast<int>(kCombinations));
     printf("probes fuzz: %u combinations (%u values), %u oversized values, installed in %u, active in %u, "

@@ -88,27 +88,39 @@ TEST_F(ProbeInstalledTest, BothBraceFormsTogetherStillCount)
     EXPECT_TRUE(ProbeInstalled());
 }
 
-TEST_F(ProbeInstalledTest, AValueMustFitTwoHundredSixtyBytes)
+TEST_F(ProbeInstalledTest, APathOfAnyLengthCountsByTheSameRules)
 {
-    // A readable file whose full path is exactly 130 units long.
+    // A deep installation folder: paths of 130 units and more, which a
+    // 260-byte read would miss.
+    struct Case {
+        size_t units;
+        bool terminated;
+        bool fileExists;
+        bool counts;
+    };
+    const Case cases[] = {
+        {130, false, true, true}, // exactly 260 bytes
+        {130, true, true, true},  // 262 bytes with the terminator
+        {200, true, true, true},
+        {200, true, false, false},
+    };
     std::wstring prefix = TempFolder() + L"u";
-    std::wstring path = prefix + std::wstring(130 - prefix.size() - 4, L'x') + L".exe";
-    ASSERT_EQ(path.size(), 130u);
-    ASSERT_TRUE(WriteTextFile(path, ""));
-
-    // 130 units without a terminator are exactly 260 bytes: read, and found.
-    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kUninstallKeys[5], L"UninstallString", path, false),
-              ERROR_SUCCESS);
-    EXPECT_TRUE(ProbeInstalled());
-
-    // With the terminator they are 262 bytes: not read whole. Whatever the
-    // failed query leaves behind is at most 130 units, never the full path
-    // plus terminator, so the probe must not crash and the file is not found
-    // through a cut-off name.
-    ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kUninstallKeys[5], L"UninstallString", path, true),
-              ERROR_SUCCESS);
-    EXPECT_FALSE(ProbeInstalled());
-    DeleteFileW(path.c_str());
+    for (const Case& c : cases) {
+        std::wstring path = prefix + std::wstring(c.units - prefix.size() - 4, L'x') + L".exe";
+        ASSERT_EQ(path.size(), c.units);
+        if (c.fileExists) {
+            ASSERT_TRUE(WriteTextFile(path, ""));
+        }
+        ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kUninstallKeys[5], L"UninstallString", path, c.terminated),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(ProbeInstalled(), c.counts) << c.units << " units, terminated " << c.terminated;
+        // Quoted, it still does not count, however long.
+        ASSERT_EQ(WriteText(HKEY_LOCAL_MACHINE, kUninstallKeys[5], L"UninstallString", L"\"" + path + L"\""),
+                  ERROR_SUCCESS);
+        EXPECT_FALSE(ProbeInstalled()) << c.units << " units, quoted";
+        ClearHostKeys();
+        DeleteFileW(path.c_str());
+    }
 }
 
 struct ActivityCase {

@@ -1,0 +1,16 @@
+// Answers of the session query as Windows gives them where Wine, which runs
+// every program as its one user, cannot: put in place through the seam
+// (seam.h), by name from the catalogue (windows_answers.h).
+#pragma once
+
+// "session-of-another-user": the session's user is someone else than the
+// account the process runs as.
+void InstallSessionOfAnotherUser();
+
+// "session-query-refused": the session cannot be asked for its user.
+void InstallSessionQueryRefused();
+
+// "shell-of-this-user": the desktop has a shell, run by the account the
+// process runs as. "shell-of-another-user": its shell runs as someone else.
+void InstallShellOfThisUser();
+void InstallShellOfAnotherUser();
