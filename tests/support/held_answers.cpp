@@ -98,22 +98,22 @@ bool InstallHeldAnswer(const char* name)
 {
     struct Choice {
         const char* name;
-        bool Held::*flag;
+        bool* flag;
     };
     const Choice choices[] = {
-        {"oplock-break-in-progress", &Held::oplockBreaks},
-        {"write-attributes-denied", &Held::writeAttributesDenied},
-        {"stalled-listing", &Held::stalledListing},
-        {"stalled-open", &Held::stalledOpen},
-        {"stalled-disposition", &Held::stalledDisposition},
-        {"slow-open", &Held::slowOpen},
+        {"oplock-break-in-progress", &g_held.oplockBreaks},
+        {"write-attributes-denied", &g_held.writeAttributesDenied},
+        {"stalled-listing", &g_held.stalledListing},
+        {"stalled-open", &g_held.stalledOpen},
+        {"stalled-disposition", &g_held.stalledDisposition},
+        {"slow-open", &g_held.slowOpen},
     };
     for (const Choice& choice : choices) {
         if (std::strcmp(choice.name, name) == 0) {
             if (g_release == nullptr) {
                 g_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
             }
-            g_held.*choice.flag = true;
+            *choice.flag = true;
             return true;
         }
     }
