@@ -17,7 +17,6 @@ const NTSTATUS kStatusAccessDenied = static_cast<NTSTATUS>(0xC0000022);
 
 using NtOpenFileCall = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, ULONG,
                                         ULONG);
-using QueryObject = NTSTATUS(NTAPI*)(HANDLE, OBJECT_INFORMATION_CLASS, PVOID, ULONG, PULONG);
 
 struct Held {
     bool oplockBreaks = false;
@@ -33,19 +32,6 @@ struct Held {
 Held g_held;
 // Set once the stalls may end; made with the first stall answer.
 HANDLE g_release = nullptr;
-
-std::wstring HandleName(HANDLE handle)
-{
-    std::vector<BYTE> buffer(sizeof(OBJECT_NAME_INFORMATION) + 65536 * sizeof(WCHAR));
-    ULONG written = 0;
-    NTSTATUS status = SeamOriginalAs<QueryObject>("NtQueryObject")(
-        handle, ObjectNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &written);
-    const OBJECT_NAME_INFORMATION* info = reinterpret_cast<const OBJECT_NAME_INFORMATION*>(buffer.data());
-    if (!NT_SUCCESS(status) || info->Name.Buffer == nullptr) {
-        return std::wstring();
-    }
-    return std::wstring(info->Name.Buffer, info->Name.Length / sizeof(WCHAR));
-}
 
 std::wstring Lower(std::wstring text)
 {
@@ -63,7 +49,7 @@ std::wstring OpenedName(POBJECT_ATTRIBUTES attributes)
     }
     std::wstring name(attributes->ObjectName->Buffer, attributes->ObjectName->Length / sizeof(WCHAR));
     if (attributes->RootDirectory != nullptr) {
-        name = HandleName(attributes->RootDirectory) + L"\\" + name;
+        name = SeamHandleName(attributes->RootDirectory) + L"\\" + name;
     }
     return Lower(name);
 }
@@ -204,14 +190,14 @@ bool AnswerHeldOpen(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUTES attri
 
 void AnswerHeldListing(HANDLE folder)
 {
-    if (g_held.stalledListing && Lower(LastComponent(HandleName(folder))) == L"stalled") {
+    if (g_held.stalledListing && Lower(LastComponent(SeamHandleName(folder))) == L"stalled") {
         Stall();
     }
 }
 
 void AnswerHeldDisposition(HANDLE handle)
 {
-    if (g_held.stalledDisposition && IsInside(Lower(HandleName(handle)), L"stalled")) {
+    if (g_held.stalledDisposition && IsInside(Lower(SeamHandleName(handle)), L"stalled")) {
         Stall();
     }
 }

@@ -1,6 +1,9 @@
 #include "seam.h"
 
+#include <winternl.h>
+
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -115,4 +118,18 @@ void SeamRestoreAll()
         r.name[0] = '\0';
     }
     Unlock();
+}
+
+std::wstring SeamHandleName(HANDLE handle)
+{
+    using QueryObject = NTSTATUS(NTAPI*)(HANDLE, OBJECT_INFORMATION_CLASS, PVOID, ULONG, PULONG);
+    std::vector<BYTE> buffer(sizeof(OBJECT_NAME_INFORMATION) + 65536 * sizeof(WCHAR));
+    ULONG written = 0;
+    NTSTATUS status = SeamOriginalAs<QueryObject>("NtQueryObject")(
+        handle, ObjectNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &written);
+    const OBJECT_NAME_INFORMATION* info = reinterpret_cast<const OBJECT_NAME_INFORMATION*>(buffer.data());
+    if (!NT_SUCCESS(status) || info->Name.Buffer == nullptr) {
+        return std::wstring();
+    }
+    return std::wstring(info->Name.Buffer, info->Name.Length / sizeof(WCHAR));
 }

@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // The platform's own address of the call name (looked up in ntdll, user32,
 // shell32, advapi32 and kernel32, in that order, never through the seam),
 // for a replacement that passes most calls on; null when there is none.
@@ -25,6 +27,11 @@ bool SeamReplace(const char* name, FARPROC replacement);
 // The replacement in place for the call name; null when the platform
 // answers it (what late_bound.cpp asks in the seam's copies).
 FARPROC SeamReplacement(const char* name);
+
+// The platform's own name of the object open as handle ("\??\C:\..." on
+// Wine, "\Device\..." on Windows), asked past the seam; empty when it
+// cannot be told. For answers that pick the entries they change by name.
+std::wstring SeamHandleName(HANDLE handle);
 
 // Every call is answered by the platform again. Each test that replaces a
 // call restores them all when it ends.

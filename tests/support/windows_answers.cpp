@@ -63,21 +63,6 @@ bool g_replaced = false;
 
 // ---- What the platform itself says -----------------------------------------
 
-// The platform's name of the object open as handle ("\??\C:\..." on Wine,
-// "\Device\..." on Windows); empty when it cannot be told.
-std::wstring HandleName(HANDLE handle)
-{
-    std::vector<BYTE> buffer(sizeof(OBJECT_NAME_INFORMATION) + 65536 * sizeof(WCHAR));
-    ULONG written = 0;
-    NTSTATUS status = SeamOriginalAs<QueryObject>("NtQueryObject")(
-        handle, ObjectNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &written);
-    const OBJECT_NAME_INFORMATION* info = reinterpret_cast<const OBJECT_NAME_INFORMATION*>(buffer.data());
-    if (!NT_SUCCESS(status) || info->Name.Buffer == nullptr) {
-        return std::wstring();
-    }
-    return std::wstring(info->Name.Buffer, info->Name.Length / sizeof(WCHAR));
-}
-
 std::wstring LastComponent(const std::wstring& path)
 {
     size_t slash = path.find_last_of(L'\\');
@@ -97,8 +82,9 @@ ULONG MarkedTag(const std::wstring& name)
 
 ULONG HandleTag(HANDLE handle)
 {
-    return g_answers.reparsePoints && !g_answers.marks.empty() ? MarkedTag(LastComponent(HandleName(handle)))
-                                                               : 0;
+    return g_answers.reparsePoints && !g_answers.marks.empty()
+               ? MarkedTag(LastComponent(SeamHandleName(handle)))
+               : 0;
 }
 
 bool IsLinkTag(ULONG tag)
@@ -123,7 +109,7 @@ NTSTATUS Rename(HANDLE handle, const std::wstring& ntPath)
 // name of its own there. False when it could not be moved.
 bool MoveToRemovedNames(HANDLE handle)
 {
-    std::wstring name = LastComponent(HandleName(handle));
+    std::wstring name = LastComponent(SeamHandleName(handle));
     std::wstring target =
         L"\\??\\" + g_answers.removedNames + L"\\" + std::to_wstring(++g_answers.removedCount) + L" " + name;
     return NT_SUCCESS(Rename(handle, target));
@@ -416,7 +402,7 @@ NTSTATUS ExDispositionOf1607(HANDLE handle, PIO_STATUS_BLOCK io, ULONG flags)
     if (!(flags & kDispositionPosixSemantics) || g_answers.removedNames.empty()) {
         return ClassicDisposition(handle, io);
     }
-    std::wstring before = HandleName(handle);
+    std::wstring before = SeamHandleName(handle);
     if (!MoveToRemovedNames(handle)) {
         return ClassicDisposition(handle, io);
     }
