@@ -32,18 +32,40 @@ const DWORD kWatchTickMs = 250;
 // After the cancellation, how long the step may take to end.
 const DWORD kCancelGraceMs = 1000;
 
+// The folder of a step that is given one, rather than asked of the shell.
+const int kGivenFolder = -1;
+
 // What a step's thread uses, on the heap: freed once the thread has ended,
 // never while it may still run.
 struct WatchedStep {
     void (*run)(const WCHAR* folder, volatile LONG* progress);
+    int csidl; // the shell folder the step runs in, or kGivenFolder
     std::wstring folder;
     volatile LONG progress;
 };
 
+// The step in its folder. A shell folder is asked for on the step's own
+// thread: where it is redirected to a share that stopped answering, its
+// look-up (which creates the folder when missing) stalls as the deletion
+// would, and is given up with the step.
+void RunInItsFolder(WatchedStep& step)
+{
+    if (step.csidl != kGivenFolder) {
+        WCHAR path[MAX_PATH] = {};
+        HRESULT found = late::SHGetFolderPathW(nullptr, step.csidl | CSIDL_FLAG_CREATE, nullptr,
+                                               SHGFP_TYPE_CURRENT, path);
+        InterlockedIncrement(&step.progress);
+        if (FAILED(found)) {
+            return;
+        }
+        step.folder = path;
+    }
+    step.run(step.folder.c_str(), &step.progress);
+}
+
 DWORD WINAPI RunStep(LPVOID parameter)
 {
-    WatchedStep* step = static_cast<WatchedStep*>(parameter);
-    step->run(step->folder.c_str(), &step->progress);
+    RunInItsFolder(*static_cast<WatchedStep*>(parameter));
     return 0;
 }
 
@@ -75,16 +97,16 @@ bool WaitWhileProgressing(HANDLE thread, volatile LONG& progress)
     }
 }
 
-void RunWatched(void (*run)(const WCHAR* folder, volatile LONG* progress), const WCHAR* folder)
+// Runs the step (null where no memory was left for it: nothing runs) and
+// frees it once its thread has ended.
+void RunWatched(WatchedStep* step)
 {
-    WatchedStep* step = new (std::nothrow) WatchedStep{run, folder, 0};
-    if (step == nullptr) {
-        return;
-    }
-    HANDLE thread = CreateThread(nullptr, 0, RunStep, step, 0, nullptr);
+    HANDLE thread = step != nullptr ? late::CreateThread(nullptr, 0, RunStep, step, 0, nullptr) : nullptr;
     if (thread == nullptr) {
         // No thread to spare: the step runs here, unwatched.
-        run(folder, &step->progress);
+        if (step != nullptr) {
+            RunInItsFolder(*step);
+        }
         delete step;
         return;
     }
@@ -108,24 +130,16 @@ void DeleteAccountFile(const WCHAR* documents, volatile LONG* progress)
 
 void ClearDataFolderIn(const WCHAR* appData)
 {
-    RunWatched(DeleteDataFolder, appData);
+    RunWatched(new (std::nothrow) WatchedStep{DeleteDataFolder, kGivenFolder, appData, 0});
 }
 
 void DeleteAccountFileIn(const WCHAR* documents)
 {
-    RunWatched(DeleteAccountFile, documents);
+    RunWatched(new (std::nothrow) WatchedStep{DeleteAccountFile, kGivenFolder, documents, 0});
 }
 
 void RemoveUserData()
 {
-    // One buffer serves both steps.
-    WCHAR folderPath[MAX_PATH] = {};
-    if (SUCCEEDED(late::SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
-                                         SHGFP_TYPE_CURRENT, folderPath))) {
-        ClearDataFolderIn(folderPath);
-    }
-    if (SUCCEEDED(late::SHGetFolderPathW(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr,
-                                         SHGFP_TYPE_CURRENT, folderPath))) {
-        DeleteAccountFileIn(folderPath);
-    }
+    RunWatched(new (std::nothrow) WatchedStep{DeleteDataFolder, CSIDL_APPDATA, std::wstring(), 0});
+    RunWatched(new (std::nothrow) WatchedStep{DeleteAccountFile, CSIDL_PERSONAL, std::wstring(), 0});
 }

@@ -7,19 +7,13 @@
 // and the linker drops this.
 #include <windows.h>
 
+#include "platform/late_bound.h"
+
 namespace {
 
-// Missing (before Windows Vista and Server 2003): 0, as for a failure.
 DWORD WINAPI GetThreadIdLateBound(HANDLE thread)
 {
-    typedef DWORD(WINAPI * GetThreadIdFunction)(HANDLE);
-    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    FARPROC found = kernel32 != nullptr ? GetProcAddress(kernel32, "GetThreadId") : nullptr;
-    if (found == nullptr) {
-        SetLastError(ERROR_PROC_NOT_FOUND);
-        return 0;
-    }
-    return reinterpret_cast<GetThreadIdFunction>(reinterpret_cast<void*>(found))(thread);
+    return late::GetThreadId(thread);
 }
 
 } // namespace

@@ -6,6 +6,37 @@ namespace {
 
 const NTSTATUS kProcedureNotFound = static_cast<NTSTATUS>(0xC000007A); // STATUS_PROCEDURE_NOT_FOUND
 
+#ifdef FULLCHECK_TEST_SEAM
+} // namespace
+
+// Only in the tests' copies of this library (tests/support/seam.h): the
+// answer a test put in place of the call name, or null for the platform's
+// own; SeamMissing()'s answer stands for a call the platform lacks. The
+// program itself is built without them.
+FARPROC SeamReplacement(const char* name);
+FARPROC SeamMissing();
+
+namespace {
+#endif
+
+// The address of the call name in module (null: none). In the tests'
+// copies a test may answer it instead, or make it missing.
+FARPROC FindCall(HMODULE module, const char* name)
+{
+#ifdef FULLCHECK_TEST_SEAM
+    if (FARPROC replacement = SeamReplacement(name)) {
+        return replacement == SeamMissing() ? nullptr : replacement;
+    }
+#endif
+    return module != nullptr ? GetProcAddress(module, name) : nullptr;
+}
+
+// kernel32 is in every process from its start: never loaded, never searched.
+FARPROC FindKernel32Call(const char* name)
+{
+    return FindCall(GetModuleHandleW(L"kernel32.dll"), name);
+}
+
 // The flags that keep the dependencies of a DLL loaded by its full system
 // path in the system folder too. LOAD_LIBRARY_SEARCH_SYSTEM32 exists where
 // AddDllDirectory does (Windows 8, or 7 and Vista with their update), and
@@ -13,16 +44,25 @@ const NTSTATUS kProcedureNotFound = static_cast<NTSTATUS>(0xC000007A); // STATUS
 // own folder instead of the program's.
 DWORD SystemDependencyFlags()
 {
-    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    if (kernel32 != nullptr && GetProcAddress(kernel32, "AddDllDirectory") != nullptr) {
+    if (FindKernel32Call("AddDllDirectory") != nullptr) {
         return LOAD_LIBRARY_SEARCH_SYSTEM32;
     }
     return LOAD_WITH_ALTERED_SEARCH_PATH;
 }
 
+// The system folder's path in path (MAX_PATH units); 0 on failure. Found
+// like the calls below, so that its failure can be answered too.
+UINT SystemFolder(WCHAR* path)
+{
+    auto call = reinterpret_cast<UINT(WINAPI*)(LPWSTR, UINT)>(
+        reinterpret_cast<void*>(FindKernel32Call("GetSystemDirectoryW")));
+    return call ? call(path, MAX_PATH) : 0;
+}
+
 // A DLL already in the process, or else loaded by its full path in the
 // system folder: never found by a search that could reach the program's own
-// or the current folder.
+// or the current folder. Null when neither can be done: the DLL is then
+// missing, as are its calls.
 HMODULE LoadSystemDll(const WCHAR* name)
 {
     HMODULE module = GetModuleHandleW(name);
@@ -30,7 +70,7 @@ HMODULE LoadSystemDll(const WCHAR* name)
         return module;
     }
     WCHAR path[MAX_PATH];
-    UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    UINT length = SystemFolder(path);
     if (length == 0 || length + 1 + lstrlenW(name) >= MAX_PATH) {
         return nullptr;
     }
@@ -50,29 +90,15 @@ template <typename Result> Result NotFound(Result result)
     return result;
 }
 
-#ifdef FULLCHECK_TEST_SEAM
-} // namespace
-
-// Only in the tests' copies of this library (tests/support/seam.h): the
-// answer a test put in place of the call name, or null for the platform's
-// own. The program itself is built without it.
-FARPROC SeamReplacement(const char* name);
-
-namespace {
-#endif
-
 template <typename Function> Function LookUp(const WCHAR* dll, const char* name)
 {
 #ifdef FULLCHECK_TEST_SEAM
-    if (FARPROC replacement = SeamReplacement(name)) {
-        return reinterpret_cast<Function>(reinterpret_cast<void*>(replacement));
+    // A call that a test answers loads no DLL: a missing one stays missing.
+    if (SeamReplacement(name) != nullptr) {
+        return reinterpret_cast<Function>(reinterpret_cast<void*>(FindCall(nullptr, name)));
     }
 #endif
-    HMODULE module = LoadSystemDll(dll);
-    if (module == nullptr) {
-        return nullptr;
-    }
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(FindCall(LoadSystemDll(dll), name)));
 }
 
 } // namespace
@@ -161,6 +187,20 @@ DWORD WTSGetActiveConsoleSessionId()
 {
     auto call = LookUp<DWORD(WINAPI*)()>(L"kernel32.dll", "WTSGetActiveConsoleSessionId");
     return call ? call() : 0;
+}
+
+DWORD GetThreadId(HANDLE thread)
+{
+    auto call = LookUp<DWORD(WINAPI*)(HANDLE)>(L"kernel32.dll", "GetThreadId");
+    return call ? call(thread) : NotFound(0ul);
+}
+
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
+                    LPVOID parameter, DWORD flags, LPDWORD threadId)
+{
+    auto call = LookUp<decltype(&::CreateThread)>(L"kernel32.dll", "CreateThread");
+    return call ? call(security, stackSize, start, parameter, flags, threadId)
+                : NotFound(static_cast<HANDLE>(nullptr));
 }
 
 UINT RegisterWindowMessageA(LPCSTR name)

@@ -44,6 +44,15 @@ BOOL ProcessIdToSessionId(DWORD processId, DWORD* sessionId);
 BOOL CancelSynchronousIo(HANDLE thread);
 // Missing (Windows 2000): 0, the session of the console there.
 DWORD WTSGetActiveConsoleSessionId();
+// Missing (before Windows Vista): 0 with ERROR_PROC_NOT_FOUND, as for a
+// failure.
+DWORD GetThreadId(HANDLE thread);
+
+// kernel32, a call of Windows 2000 whose failure the removal must outlive,
+// reached here so that the tests' copies can give that failure. Never
+// missing; null on failure, as the call itself gives, with its last error.
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
+                    LPVOID parameter, DWORD flags, LPDWORD threadId);
 
 // user32. Missing: 0 (no message id, not posted, no box shown, no window
 // station) or FALSE, with ERROR_PROC_NOT_FOUND as the last error.

@@ -1,7 +1,8 @@
 // A removal step whose calls stop returning does not hold the uninstall:
 // FullUninstallCheckSeam.exe with answers (support/held_answers.h) under
 // which a listing, an open or a disposition inside the data folder's
-// sub-folder "Stalled" never returns, as on a share that stopped answering.
+// sub-folder "Stalled", or the look-up of the application-data folder
+// itself, never returns, as on a share that stopped answering.
 // Wine cannot show this for real: where a file system stalls under it, the
 // wineserver stalls with it and every program of the prefix freezes.
 #include <windows.h>
@@ -52,7 +53,8 @@ TEST_P(StalledRemoval, IsGivenUpAndTheAccountFileStillGoes)
 }
 
 INSTANTIATE_TEST_SUITE_P(Calls, StalledRemoval,
-                         ::testing::Values("stalled-listing", "stalled-open", "stalled-disposition"),
+                         ::testing::Values("stalled-listing", "stalled-open", "stalled-disposition",
+                                           "stalled-appdata-lookup"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                              std::string name;
                              for (const char* c = info.param; *c != '\0'; ++c) {

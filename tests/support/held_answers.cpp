@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
 #include <winternl.h>
 
 #include <cstring>
@@ -24,6 +25,7 @@ struct Held {
     bool stalledListing = false;
     bool stalledOpen = false;
     bool stalledDisposition = false;
+    bool stalledAppDataLookup = false;
     bool slowOpen = false;
     volatile LONG breaksLeft = -1;
     volatile LONG waitsAsked = 0;
@@ -78,6 +80,18 @@ void Stall()
     InterlockedDecrement(&g_held.stalled);
 }
 
+// A shell folder redirected to a share that stopped answering: the look-up
+// of the roaming application-data folder, which creates the folder where it
+// is missing (CSIDL_FLAG_CREATE), waits on the share as any I/O there does.
+HRESULT WINAPI AnswerFolderPath(HWND owner, int csidl, HANDLE token, DWORD flags, LPWSTR path)
+{
+    if (g_held.stalledAppDataLookup && (csidl & ~CSIDL_FLAG_MASK) == CSIDL_APPDATA) {
+        Stall();
+    }
+    using Call = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
+    return SeamOriginalAs<Call>("SHGetFolderPathW")(owner, csidl, token, flags, path);
+}
+
 } // namespace
 
 bool InstallHeldAnswer(const char* name)
@@ -92,6 +106,7 @@ bool InstallHeldAnswer(const char* name)
         {"stalled-listing", &g_held.stalledListing},
         {"stalled-open", &g_held.stalledOpen},
         {"stalled-disposition", &g_held.stalledDisposition},
+        {"stalled-appdata-lookup", &g_held.stalledAppDataLookup},
         {"slow-open", &g_held.slowOpen},
     };
     for (const Choice& choice : choices) {
@@ -100,6 +115,9 @@ bool InstallHeldAnswer(const char* name)
                 g_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
             }
             *choice.flag = true;
+            if (choice.flag == &g_held.stalledAppDataLookup) {
+                SeamReplaceWith("SHGetFolderPathW", &AnswerFolderPath);
+            }
             return true;
         }
     }
@@ -110,6 +128,7 @@ void ForgetHeldAnswers()
 {
     g_held.oplockBreaks = g_held.writeAttributesDenied = false;
     g_held.stalledListing = g_held.stalledOpen = g_held.stalledDisposition = g_held.slowOpen = false;
+    g_held.stalledAppDataLookup = false;
     g_held.breaksLeft = -1;
     g_held.waitsAsked = 0;
 }

@@ -10,6 +10,8 @@
 //   stalled-open              an open, or
 //   stalled-disposition       a disposition never returns (until
 //                             ReleaseStalls, which only tests call)
+//   stalled-appdata-lookup    the look-up of the roaming application-data
+//                             folder never returns (until ReleaseStalls)
 //   slow-open                 inside a folder called "Slow", each open
 //                             takes 100 ms
 #pragma once

@@ -49,7 +49,15 @@ HMODULE SystemDll(const WCHAR* name)
     return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+// Never called: only its address is used, as the mark of a missing call.
+void MissingCall() {}
+
 } // namespace
+
+FARPROC SeamMissing()
+{
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&MissingCall));
+}
 
 // Asked by late_bound.cpp's look-up in the seam's copies.
 FARPROC SeamReplacement(const char* name)

@@ -24,6 +24,11 @@ FARPROC SeamOriginal(const char* name);
 // refused and false returned.
 bool SeamReplace(const char* name, FARPROC replacement);
 
+// A replacement that stands for the call's absence, as on a Windows that
+// predates it: the look-up finds nothing and the call returns the failure
+// result late_bound.h names for a missing call.
+FARPROC SeamMissing();
+
 // The replacement in place for the call name; null when the platform
 // answers it (what late_bound.cpp asks in the seam's copies).
 FARPROC SeamReplacement(const char* name);
@@ -41,6 +46,12 @@ void SeamRestoreAll();
 template <typename Function> Function SeamOriginalAs(const char* name)
 {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(SeamOriginal(name)));
+}
+
+// The call name is missing from now on (until restored).
+inline bool SeamRemove(const char* name)
+{
+    return SeamReplace(name, SeamMissing());
 }
 
 template <typename Function> bool SeamReplaceWith(const char* name, Function* replacement)

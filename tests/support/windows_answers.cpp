@@ -12,6 +12,7 @@
 #include "account_answers.h"
 #include "held_answers.h"
 #include "seam.h"
+#include "system_answers.h"
 
 namespace {
 
@@ -495,6 +496,8 @@ const Answer kCatalogue[] = {
     {"session-query-refused", &InstallSessionQueryRefused},
     {"shell-of-this-user", &InstallShellOfThisUser},
     {"shell-of-another-user", &InstallShellOfAnotherUser},
+    {"loader-before-windows-8", &InstallLoaderBeforeWindows8},
+    {"no-system-folder", &InstallNoSystemFolder},
 };
 
 } // namespace

@@ -31,7 +31,8 @@
 //                          the Ex disposition of Windows 10 1607 to 1803
 //   ex-disposition-refused the Ex disposition refused (see below)
 //   wow64-object-names     a handle's name answered as WoW64 does
-//   and those of held_answers.h (oplocks, ACLs, stalls)
+//   and those of held_answers.h (oplocks, ACLs, stalls), account_answers.h
+//   (whose session) and system_answers.h (the loader)
 bool InstallWindowsAnswer(const char* name);
 
 // Puts in place every answer that names lists, separated by commas; an

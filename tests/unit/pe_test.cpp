@@ -422,6 +422,7 @@ TEST_F(ExecutableFile, ImportsNoCallNewerThanWindows2000)
           "SetLastError",
           "SetUnhandledExceptionFilter",
           "Sleep",
+          "TerminateProcess",
           "TlsAlloc",
           "TlsFree",
           "TlsGetValue",

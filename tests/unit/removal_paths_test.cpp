@@ -8,6 +8,7 @@
 #include <string>
 
 #include "check/removal_steps.h"
+#include "platform/nt_files.h"
 #include "host_keys.h"
 #include "sandbox.h"
 #include "test_tree.h"
@@ -83,6 +84,31 @@ TEST_F(RemovalPaths, NoAccountFileGoesWithoutADocumentsFolder)
     EXPECT_EQ(ReadTextFile(account), "data\n");
     EXPECT_EQ(ReadTextFile(root_ + L"\\Documents.txt"), "data\n");
     EXPECT_FALSE(Exists(root_ + L"\\missing"));
+}
+
+// Names reach the system as counted strings of at most 65,535 bytes: a
+// longer one, cut to a 16-bit length, would name another entry (32,769
+// units are 65,538 bytes, which such a length takes as 2: "a" alone). And
+// an empty search name matches every entry. Neither is ever asked.
+TEST_F(RemovalPaths, NamesTheSystemCannotBeGivenWholeFindAndOpenNothing)
+{
+    ASSERT_TRUE(WriteTextFile(root_ + L"\\a", "data\n"));
+    std::wstring location;
+    HANDLE folder = OpenFolderByPath(root_.c_str(), location);
+    ASSERT_NE(folder, INVALID_HANDLE_VALUE);
+    HANDLE opened = INVALID_HANDLE_VALUE;
+    NTSTATUS status =
+        OpenEntry(folder, location, L"a" + std::wstring(32768, L'b'), FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_NON_DIRECTORY_FILE, opened);
+    EXPECT_FALSE(NT_SUCCESS(status)) << std::hex << status;
+    EXPECT_EQ(opened, INVALID_HANDLE_VALUE);
+    if (opened != INVALID_HANDLE_VALUE) {
+        CloseHandle(opened);
+    }
+    ListedEntry entry{};
+    EXPECT_FALSE(FindEntry(folder, L"", entry)) << "found " << Narrow(entry.name);
+    CloseHandle(folder);
+    EXPECT_EQ(ReadTextFile(root_ + L"\\a"), "data\n");
 }
 
 } // namespace

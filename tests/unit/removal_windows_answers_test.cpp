@@ -428,6 +428,82 @@ TEST_F(WindowsAnswersTest, AFileMarkedReadOnlyAloneGoes)
     EXPECT_FALSE(Exists(data));
 }
 
+// Where a read-only mark cannot be shown to be the file's own (its names
+// cannot be counted) or its attributes cannot be read, the mark stays, and
+// with it the file and its folders; the rest goes. A filter driver may
+// refuse any query (it completes the request with a failure status of its
+// own choosing: "Completing I/O requests" in the driver documentation).
+NTSTATUS g_refusedClass = 0;
+
+NTSTATUS NTAPI RefuseOneQuery(HANDLE handle, PIO_STATUS_BLOCK io, PVOID information, ULONG length,
+                              FILE_INFORMATION_CLASS informationClass)
+{
+    if (informationClass == g_refusedClass) {
+        return static_cast<NTSTATUS>(0xC0000022); // STATUS_ACCESS_DENIED
+    }
+    return SeamOriginalAs<decltype(&RefuseOneQuery)>("NtQueryInformationFile")(handle, io, information,
+                                                                               length, informationClass);
+}
+
+TEST_F(WindowsAnswersTest, AReadOnlyMarkNotShownToBeTheFilesOwnStays)
+{
+    const struct {
+        const char* what;
+        FILE_INFORMATION_CLASS refused;
+    } cases[] = {
+        {"names not counted", FileStandardInformation},
+        {"attributes not read", FileBasicInformation},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SeedTree();
+        std::wstring readOnly = data + L"\\sub\\read-only.txt";
+        SeedFile(readOnly);
+        SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+        // The classic disposition, which a read-only mark stops.
+        RefuseExDispositionWith(static_cast<LONG>(0xC0000003)); // STATUS_INVALID_INFO_CLASS
+        ASSERT_TRUE(InstallWindowsAnswer("ex-disposition-refused"));
+        g_refusedClass = c.refused;
+        ASSERT_TRUE(SeamReplaceWith("NtQueryInformationFile", &RefuseOneQuery));
+
+        ClearDataFolderIn(root.c_str());
+
+        EXPECT_EQ(GetFileAttributesW(readOnly.c_str()) & FILE_ATTRIBUTE_READONLY,
+                  static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+        EXPECT_FALSE(Exists(data + L"\\a.txt"));
+        EXPECT_FALSE(Exists(data + L"\\sub\\deeper"));
+        SeamRestoreAll();
+        SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+        RemoveTree(root + L"\\Corvanta");
+    }
+}
+
+// ---- A step's own thread --------------------------------------------------
+
+// No thread to spare (CreateThread: "If the function fails, the return value
+// is NULL"; each thread needs its own stack in the process's address space):
+// each step runs on the caller's thread, unwatched, and still deletes.
+HANDLE WINAPI RefuseThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD)
+{
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+}
+
+TEST_F(WindowsAnswersTest, WithoutAThreadToSpareEachStepRunsOnTheCallersThread)
+{
+    SeedTree();
+    std::wstring documents = root + L"\\Documents";
+    SeedFile(documents + L"\\" + kAccountFileName);
+    ASSERT_TRUE(SeamReplaceWith("CreateThread", &RefuseThread));
+
+    ClearDataFolderIn(root.c_str());
+    DeleteAccountFileIn(documents.c_str());
+
+    EXPECT_FALSE(Exists(data));
+    EXPECT_FALSE(Exists(documents + L"\\" + kAccountFileName));
+    EXPECT_EQ(ReadTextFile(root + L"\\Corvanta\\sibling.txt"), "data\n");
+}
+
 // ---- Names of handles ---------------------------------------------------
 
 // A 32-bit program on 64-bit Windows gets a handle's name through WoW64,

@@ -12,6 +12,7 @@
 
 #include "check/decision.h"
 #include "check/probes.h"
+#include "check/prompt.h"
 #include "seam.h"
 #include "windows_answers.h"
 
@@ -47,6 +48,106 @@ TEST_F(SessionUserTest, OnlyTheSessionsOwnUserMayBeAsked)
         EXPECT_EQ(sessionUser, c.sessionUser) << (named.empty() ? "the platform's answers" : named);
         // Nothing else holds the prompt back here: the account alone decides.
         EXPECT_EQ(ShouldPrompt(false, false, false, sessionUser), c.sessionUser);
+    }
+}
+
+// ---- Whether anyone sees the box -------------------------------------------
+// The box is shown only where a user can see and answer it. Wine gives
+// session 1 and a visible window station; the rest are Windows' answers:
+// session 0 holds services since Vista and the console's user before it
+// (WTSGetActiveConsoleSessionId, "Session 0 Isolation"; Windows 2000 lacks
+// the call and has its console in session 0), and the station queries fail
+// with NULL and FALSE (GetProcessWindowStation, GetUserObjectInformationW).
+// The box itself is answered here, never shown.
+
+int g_boxes = 0;
+int g_boxAnswer = IDYES;
+
+int WINAPI AnswerBox(HWND, LPCWSTR, LPCWSTR, UINT)
+{
+    ++g_boxes;
+    return g_boxAnswer;
+}
+
+BOOL WINAPI AnswerSessionZero(DWORD, DWORD* session)
+{
+    *session = 0;
+    return TRUE;
+}
+
+DWORD WINAPI AnswerConsoleInSessionZero()
+{
+    return 0;
+}
+
+BOOL WINAPI RefuseQuery(DWORD, DWORD*)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+HWINSTA WINAPI NoStation()
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+}
+
+BOOL WINAPI RefuseStationFlags(HANDLE, int, PVOID, DWORD, LPDWORD)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+class PromptTest : public ::testing::Test {
+  protected:
+    void TearDown() override { SeamRestoreAll(); }
+};
+
+TEST_F(PromptTest, TheBoxIsShownOnlyWhereSomeoneCanAnswerIt)
+{
+    struct Case {
+        const char* what;
+        void (*answer)(); // the platform's answers changed
+        int boxAnswer;
+        bool shown;
+        bool yes;
+    };
+    const Case cases[] = {
+        {"Yes", [] {}, IDYES, true, true},
+        {"No", [] {}, IDNO, true, false},
+        {"closed with Escape", [] {}, IDCANCEL, true, false},
+        {"no box to show (user32 without it)", [] { SeamRemove("MessageBoxW"); }, IDYES, false, false},
+        {"session 0 of a service", [] { SeamReplaceWith("ProcessIdToSessionId", &AnswerSessionZero); }, IDYES,
+         false, false},
+        {"session 0 of the console (before Vista)",
+         [] {
+             SeamReplaceWith("ProcessIdToSessionId", &AnswerSessionZero);
+             SeamReplaceWith("WTSGetActiveConsoleSessionId", &AnswerConsoleInSessionZero);
+         },
+         IDYES, true, true},
+        {"session 0 of Windows 2000",
+         [] {
+             SeamReplaceWith("ProcessIdToSessionId", &AnswerSessionZero);
+             SeamRemove("WTSGetActiveConsoleSessionId");
+         },
+         IDYES, true, true},
+        {"the session cannot be asked", [] { SeamReplaceWith("ProcessIdToSessionId", &RefuseQuery); }, IDYES,
+         false, false},
+        {"no window station", [] { SeamReplaceWith("GetProcessWindowStation", &NoStation); }, IDYES, false,
+         false},
+        {"the station's flags cannot be read",
+         [] { SeamReplaceWith("GetUserObjectInformationW", &RefuseStationFlags); }, IDYES, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SeamRestoreAll();
+        ASSERT_TRUE(SeamReplaceWith("MessageBoxW", &AnswerBox));
+        c.answer();
+        g_boxes = 0;
+        g_boxAnswer = c.boxAnswer;
+
+        EXPECT_EQ(AskFullUninstallation(), c.yes);
+        EXPECT_EQ(g_boxes, c.shown ? 1 : 0);
     }
 }
 
