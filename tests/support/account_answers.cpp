@@ -123,6 +123,50 @@ BOOL WINAPI AnswerTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS informa
     return TRUE;
 }
 
+// Session 0 since Windows Vista: services only, "no user is logged on"
+// (Session 0 isolation), so its WTSUserName, "the name of the user
+// associated with the session", is empty. Other texts as Wine gives them.
+BOOL WINAPI AnswerSessionWithoutUser(HANDLE server, DWORD session, WTS_INFO_CLASS infoClass, LPWSTR* buffer,
+                                     DWORD* bytesReturned)
+{
+    if (infoClass == WTSUserName) {
+        *buffer = CopyToHeap(L"", bytesReturned);
+        return *buffer != nullptr;
+    }
+    return AnswerSessionOfAnotherUser(server, session, infoClass, buffer, bytesReturned);
+}
+
+// A SID that cannot be named: LookupAccountSidW fails with
+// ERROR_NONE_MAPPED ("No mapping between account names and security IDs
+// was done"), as for a domain account whose domain cannot be reached.
+BOOL WINAPI AnswerAccountNameUnknown(LPCWSTR, PSID, LPWSTR, LPDWORD, LPWSTR, LPDWORD, PSID_NAME_USE)
+{
+    SetLastError(ERROR_NONE_MAPPED);
+    return FALSE;
+}
+
+// A shell whose process this one may not open (OpenProcess: access is
+// checked against the process's security descriptor; a protected or more
+// privileged process refuses): its window names a process id that no
+// OpenProcess here opens.
+DWORD WINAPI AnswerShellProcessNotOpenable(HWND, LPDWORD processId)
+{
+    *processId = 0xFFFFFFFC;
+    return 1;
+}
+
+// The shell's token refused: OpenProcessToken checks the access asked for
+// against the token's DACL, which another account's token need not grant.
+// This process's own token still opens.
+BOOL WINAPI AnswerOtherTokensRefused(HANDLE process, DWORD desired, PHANDLE token)
+{
+    if (GetProcessId(process) != GetCurrentProcessId()) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return SeamOriginalAs<BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE)>("OpenProcessToken")(process, desired, token);
+}
+
 void WINAPI FreeHeapCopy(PVOID memory)
 {
     HeapFree(GetProcessHeap(), 0, memory);
@@ -153,4 +197,25 @@ void InstallShellOfAnotherUser()
     SeamReplaceWith("GetShellWindow", &AnswerShellWindow);
     SeamReplaceWith("OpenProcessToken", &AnswerOpenProcessToken);
     SeamReplaceWith("GetTokenInformation", &AnswerTokenInformation);
+}
+
+void InstallSessionWithoutUser()
+{
+    SeamReplaceWith("WTSQuerySessionInformationW", &AnswerSessionWithoutUser);
+    SeamReplaceWith("WTSFreeMemory", &FreeHeapCopy);
+}
+
+void InstallAccountNameUnknown()
+{
+    SeamReplaceWith("LookupAccountSidW", &AnswerAccountNameUnknown);
+}
+
+void InstallShellNotOpenable()
+{
+    SeamReplaceWith("GetWindowThreadProcessId", &AnswerShellProcessNotOpenable);
+}
+
+void InstallShellTokenRefused()
+{
+    SeamReplaceWith("OpenProcessToken", &AnswerOtherTokensRefused);
 }

@@ -14,3 +14,14 @@ void InstallSessionQueryRefused();
 // process runs as. "shell-of-another-user": its shell runs as someone else.
 void InstallShellOfThisUser();
 void InstallShellOfAnotherUser();
+
+// "session-without-user": the session has no user (session 0 of services).
+void InstallSessionWithoutUser();
+
+// "account-name-unknown": the token's user cannot be named.
+void InstallAccountNameUnknown();
+
+// "shell-not-openable": the shell's process cannot be opened;
+// "shell-token-refused": its token cannot be opened. With a shell answer.
+void InstallShellNotOpenable();
+void InstallShellTokenRefused();

@@ -496,6 +496,10 @@ const Answer kCatalogue[] = {
     {"session-query-refused", &InstallSessionQueryRefused},
     {"shell-of-this-user", &InstallShellOfThisUser},
     {"shell-of-another-user", &InstallShellOfAnotherUser},
+    {"session-without-user", &InstallSessionWithoutUser},
+    {"account-name-unknown", &InstallAccountNameUnknown},
+    {"shell-not-openable", &InstallShellNotOpenable},
+    {"shell-token-refused", &InstallShellTokenRefused},
     {"loader-before-windows-8", &InstallLoaderBeforeWindows8},
     {"no-system-folder", &InstallNoSystemFolder},
 };

@@ -4,6 +4,7 @@
 // the steps run against throw-away folders in the sandbox's profile only.
 #include <windows.h>
 
+#include <shlobj.h>
 #include <winternl.h>
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "check/removal.h"
 #include "check/removal_steps.h"
 #include "host_keys.h"
 #include "sandbox.h"
@@ -526,6 +528,85 @@ TEST_F(WindowsAnswersTest, UnderWow64EveryLocationIsStillTold)
 
     EXPECT_FALSE(Exists(data));
     EXPECT_FALSE(Exists(documents + L"\\" + kAccountFileName));
+}
+
+// A handle whose name cannot be told: for a file the I/O manager asks the
+// file system for the name (FileNameInformation), which a file system or a
+// filter may refuse. Such an entry cannot be verified and stays, with the
+// folders that hold it; everything else goes.
+NTSTATUS NTAPI RefuseNamelessNames(HANDLE handle, OBJECT_INFORMATION_CLASS informationClass,
+                                   PVOID information, ULONG length, PULONG returnLength)
+{
+    std::wstring name = SeamHandleName(handle);
+    const std::wstring nameless = L"\\nameless.txt";
+    if (informationClass == ObjectNameInformation && name.size() > nameless.size() &&
+        name.compare(name.size() - nameless.size(), nameless.size(), nameless) == 0) {
+        return static_cast<NTSTATUS>(0xC00000BB); // STATUS_NOT_SUPPORTED
+    }
+    return SeamOriginalAs<decltype(&RefuseNamelessNames)>("NtQueryObject")(handle, informationClass,
+                                                                           information, length, returnLength);
+}
+
+TEST_F(WindowsAnswersTest, AnEntryWhoseNameCannotBeToldStays)
+{
+    SeedTree();
+    SeedFile(data + L"\\sub\\nameless.txt");
+    ASSERT_TRUE(SeamReplaceWith("NtQueryObject", &RefuseNamelessNames));
+
+    ClearDataFolderIn(root.c_str());
+
+    EXPECT_EQ(ReadTextFile(data + L"\\sub\\nameless.txt"), "data\n");
+    EXPECT_FALSE(Exists(data + L"\\a.txt"));
+    EXPECT_FALSE(Exists(data + L"\\sub\\b.txt"));
+    EXPECT_FALSE(Exists(data + L"\\sub\\deeper"));
+}
+
+// ---- The shell's folders --------------------------------------------------
+
+// A folder the shell cannot give (SHGetFolderPathW: "E_FAIL: the CSIDL is
+// valid, but the folder does not exist", as where it is redirected to a
+// share that is gone and cannot be made): that step does nothing, the other
+// still runs. Both folders are throw-away ones here.
+std::wstring g_appData;
+std::wstring g_documents;
+
+HRESULT WINAPI AnswerFolders(HWND, int csidl, HANDLE, DWORD, LPWSTR path)
+{
+    const std::wstring& folder = (csidl & ~CSIDL_FLAG_MASK) == CSIDL_APPDATA ? g_appData : g_documents;
+    if (folder.empty()) {
+        return E_FAIL;
+    }
+    lstrcpynW(path, folder.c_str(), MAX_PATH);
+    return S_OK;
+}
+
+TEST_F(WindowsAnswersTest, AFolderTheShellCannotGiveLeavesOnlyItsOwnStep)
+{
+    const struct {
+        const char* what;
+        bool appData;
+        bool documents;
+    } cases[] = {
+        {"no application-data folder", false, true},
+        {"no Documents folder", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SeedTree();
+        std::wstring documents = root + L"\\Documents";
+        SeedFile(documents + L"\\" + kAccountFileName);
+        g_appData = c.appData ? root : L"";
+        g_documents = c.documents ? documents : L"";
+        ASSERT_TRUE(SeamReplaceWith("SHGetFolderPathW", &AnswerFolders));
+
+        RemoveUserData();
+
+        EXPECT_EQ(Exists(data), !c.appData);
+        EXPECT_EQ(Exists(documents + L"\\" + kAccountFileName), !c.documents);
+        EXPECT_EQ(ReadTextFile(root + L"\\Corvanta\\sibling.txt"), "data\n");
+        SeamRestoreAll();
+        RemoveTree(root + L"\\Corvanta");
+    }
 }
 
 } // namespace

@@ -36,6 +36,13 @@ TEST_F(SessionUserTest, OnlyTheSessionsOwnUserMayBeAsked)
         {{"session-query-refused"}, false}, // no shell either (Wine has none): no guess
         {{"session-query-refused", "shell-of-this-user"}, true},
         {{"session-query-refused", "shell-of-another-user"}, false},
+        {{"session-without-user"}, false}, // session 0 of services: nobody to ask
+        // The token's user cannot be named: the shell tells, where there is one.
+        {{"account-name-unknown"}, false},
+        {{"account-name-unknown", "shell-of-this-user"}, true},
+        // A shell that cannot be asked tells nothing.
+        {{"session-query-refused", "shell-of-this-user", "shell-not-openable"}, false},
+        {{"session-query-refused", "shell-of-this-user", "shell-token-refused"}, false},
     };
     for (const Case& c : cases) {
         SeamRestoreAll();
