@@ -63,6 +63,14 @@ class WindowsAnswersTest : public ::testing::Test {
         EXPECT_EQ(SandboxProblem(), "");
     }
 
+    // The account file in a Documents folder of its own; that folder.
+    std::wstring SeedAccountFile()
+    {
+        std::wstring documents = root + L"\\Documents";
+        SeedFile(documents + L"\\" + kAccountFileName);
+        return documents;
+    }
+
     // A data folder of files and folders two deep, and a neighbour.
     void SeedTree()
     {
@@ -186,8 +194,7 @@ TEST_F(WindowsAnswersTest, CorvantaTheDataFolderOrTheAccountFileAsALinkLeavesEve
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         SeedTree();
-        std::wstring documents = root + L"\\Documents";
-        SeedFile(documents + L"\\" + kAccountFileName);
+        std::wstring documents = SeedAccountFile();
         std::vector<std::wstring> before = Snapshot(root + L"\\Corvanta");
         RemovedNames();
         MarkReparsePoint(c.marked, c.tag);
@@ -220,8 +227,7 @@ TEST_F(WindowsAnswersTest, ReparsePointsThatAreNoLinksAreDataAndGo)
         SeedTree();
         SeedFile(data + L"\\held in the cloud\\photo.jpg");
         SeedFile(data + L"\\sub\\report.doc");
-        std::wstring documents = root + L"\\Documents";
-        SeedFile(documents + L"\\" + kAccountFileName);
+        std::wstring documents = SeedAccountFile();
         std::wstring removed = RemovedNames();
         MarkReparsePoint(L"held in the cloud", c.tag);
         MarkReparsePoint(L"report.doc", c.tag);
@@ -292,8 +298,7 @@ TEST_F(WindowsAnswersTest, IdsThatAreNoIdsAreNeverCompared)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         SeedTree();
-        std::wstring documents = root + L"\\Documents";
-        SeedFile(documents + L"\\" + kAccountFileName);
+        std::wstring documents = SeedAccountFile();
         for (const char* answer : c.answers) {
             ASSERT_TRUE(InstallWindowsAnswer(answer));
         }
@@ -331,8 +336,7 @@ TEST_F(WindowsAnswersTest, WithoutRelativeOpensEntriesAreOpenedByTheirVerifiedLo
 {
     SeedTree();
     SeedFile(data + L"\\folder link\\target.txt");
-    std::wstring documents = root + L"\\Documents";
-    SeedFile(documents + L"\\" + kAccountFileName);
+    std::wstring documents = SeedAccountFile();
     std::wstring removed = RemovedNames();
     MarkReparsePoint(L"folder link", kTagMountPoint);
     ASSERT_TRUE(InstallWindowsAnswer("no-relative-opens"));
@@ -397,8 +401,7 @@ TEST_F(WindowsAnswersTest, WhereTheExDispositionIsRefusedTheClassicOneDeletes)
         SeedTree();
         SeedFile(data + L"\\read-only.txt");
         SetFileAttributesW((data + L"\\read-only.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-        std::wstring documents = root + L"\\Documents";
-        SeedFile(documents + L"\\" + kAccountFileName);
+        std::wstring documents = SeedAccountFile();
         RefuseExDispositionWith(c.status);
         ASSERT_TRUE(InstallWindowsAnswer("ex-disposition-refused"));
 
@@ -494,8 +497,7 @@ HANDLE WINAPI RefuseThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE
 TEST_F(WindowsAnswersTest, WithoutAThreadToSpareEachStepRunsOnTheCallersThread)
 {
     SeedTree();
-    std::wstring documents = root + L"\\Documents";
-    SeedFile(documents + L"\\" + kAccountFileName);
+    std::wstring documents = SeedAccountFile();
     ASSERT_TRUE(SeamReplaceWith("CreateThread", &RefuseThread));
 
     ClearDataFolderIn(root.c_str());
@@ -519,8 +521,7 @@ TEST_F(WindowsAnswersTest, UnderWow64EveryLocationIsStillTold)
         deep += L"\\" + std::wstring(30, L'd');
     }
     SeedFile(deep + L"\\bottom.txt");
-    std::wstring documents = root + L"\\Documents";
-    SeedFile(documents + L"\\" + kAccountFileName);
+    std::wstring documents = SeedAccountFile();
     ASSERT_TRUE(InstallWindowsAnswer("wow64-object-names"));
 
     ClearDataFolderIn(root.c_str());
@@ -593,8 +594,7 @@ TEST_F(WindowsAnswersTest, AFolderTheShellCannotGiveLeavesOnlyItsOwnStep)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         SeedTree();
-        std::wstring documents = root + L"\\Documents";
-        SeedFile(documents + L"\\" + kAccountFileName);
+        std::wstring documents = SeedAccountFile();
         g_appData = c.appData ? root : L"";
         g_documents = c.documents ? documents : L"";
         ASSERT_TRUE(SeamReplaceWith("SHGetFolderPathW", &AnswerFolders));
