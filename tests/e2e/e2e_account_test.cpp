@@ -25,7 +25,8 @@ class AnotherAccount : public CheckFixture {
 TEST_F(AnotherAccount, NoBoxAndNothingDeleted)
 {
     const CheckStart seamCopy{ProgramFolder() + L"\\FullUninstallCheckSeam.exe", L""};
-    for (const WCHAR* answer : {L"session-of-another-user", L"session-query-refused"}) {
+    // A session that cannot be asked, on a desktop without a shell to ask instead.
+    for (const WCHAR* answer : {L"session-of-another-user", L"session-query-refused,no-shell"}) {
         SeedDataFolder();
         SeedAccountFile();
         std::vector<std::wstring> before = DataSnapshot();

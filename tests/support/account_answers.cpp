@@ -78,6 +78,14 @@ HWND WINAPI AnswerShellWindow()
     return SeamOriginalAs<HWND(WINAPI*)()>("GetDesktopWindow")();
 }
 
+// No shell: GetShellWindow returns NULL "if there is no Shell window", as
+// in a session where no explorer runs (Wine 10's desktop becomes a shell
+// once a window of the desktop was asked for, Wine 8's never does).
+HWND WINAPI AnswerNoShell()
+{
+    return nullptr;
+}
+
 // The shell run by another account: a token opened for any other process
 // than this one reports another user (GetTokenInformation, TokenUser: "the
 // user associated with an access token"), a local account of another
@@ -189,6 +197,11 @@ void InstallSessionQueryRefused()
 void InstallShellOfThisUser()
 {
     SeamReplaceWith("GetShellWindow", &AnswerShellWindow);
+}
+
+void InstallNoShell()
+{
+    SeamReplaceWith("GetShellWindow", &AnswerNoShell);
 }
 
 void InstallShellOfAnotherUser()

@@ -12,7 +12,9 @@ void InstallSessionQueryRefused();
 
 // "shell-of-this-user": the desktop has a shell, run by the account the
 // process runs as. "shell-of-another-user": its shell runs as someone else.
+// "no-shell": the desktop has no shell.
 void InstallShellOfThisUser();
+void InstallNoShell();
 void InstallShellOfAnotherUser();
 
 // "session-without-user": the session has no user (session 0 of services).

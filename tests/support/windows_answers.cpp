@@ -495,6 +495,7 @@ const Answer kCatalogue[] = {
     {"session-of-another-user", &InstallSessionOfAnotherUser},
     {"session-query-refused", &InstallSessionQueryRefused},
     {"shell-of-this-user", &InstallShellOfThisUser},
+    {"no-shell", &InstallNoShell},
     {"shell-of-another-user", &InstallShellOfAnotherUser},
     {"session-without-user", &InstallSessionWithoutUser},
     {"account-name-unknown", &InstallAccountNameUnknown},

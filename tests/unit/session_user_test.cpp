@@ -33,13 +33,13 @@ TEST_F(SessionUserTest, OnlyTheSessionsOwnUserMayBeAsked)
         {{}, true},                           // the signed-in user, elevated or not
         {{"session-of-another-user"}, false}, // over-the-shoulder elevation, runas
         // The session cannot be asked: the desktop's shell tells instead.
-        {{"session-query-refused"}, false}, // no shell either (Wine has none): no guess
+        {{"session-query-refused", "no-shell"}, false}, // no shell either: no guess
         {{"session-query-refused", "shell-of-this-user"}, true},
         {{"session-query-refused", "shell-of-another-user"}, false},
         {{"session-without-user"}, false}, // session 0 of services: nobody to ask
-        // The token's user cannot be named: the shell tells, where there is one.
-        {{"account-name-unknown"}, false},
+        // The token's user cannot be named: the shell tells.
         {{"account-name-unknown", "shell-of-this-user"}, true},
+        {{"account-name-unknown", "shell-of-another-user"}, false},
         // A shell that cannot be asked tells nothing.
         {{"session-query-refused", "shell-of-this-user", "shell-not-openable"}, false},
         {{"session-query-refused", "shell-of-this-user", "shell-token-refused"}, false},
